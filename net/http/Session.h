@@ -1,0 +1,65 @@
+// One HTTP exchange over libcurl: set the options, then Get() or Post().
+// A Session is used by one thread at a time; callbacks run on that thread.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <memory>
+#include <string_view>
+
+#include "net/http/Multipart.h"
+#include "net/http/Parameters.h"
+#include "net/http/Response.h"
+
+namespace http {
+
+// Byte counts so far; returning false aborts the transfer (RequestCancelled).
+using ProgressCallback = std::function<bool(std::uint64_t downloadTotal, std::uint64_t downloadNow,
+                                            std::uint64_t uploadTotal, std::uint64_t uploadNow)>;
+// Receives the body chunk by chunk instead of Response::text; false aborts.
+using WriteCallback = std::function<bool(std::string_view chunk)>;
+
+class Session {
+public:
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    void SetUrl(Url url) { url_ = std::move(url); }
+    void SetParameters(Parameters parameters) { parameters_ = std::move(parameters); }
+    void SetMultipart(Multipart multipart) { multipart_ = std::move(multipart); }
+    void SetBody(std::string body) { body_ = std::move(body); }  // a raw POST body, when no multipart
+    void SetProgressCallback(ProgressCallback cb) { progress_ = std::move(cb); }
+    void SetWriteCallback(WriteCallback cb) { write_ = std::move(cb); }
+    void SetBufferSize(long bytes) { bufferSize_ = bytes; }
+    void SetTimeout(long milliseconds) { timeoutMs_ = milliseconds; }
+
+    Response Get();
+    Response Post();
+    Response Delete();
+
+    // The URL with the parameters appended, each name and value escaped by curl.
+    std::string FullUrl() const;
+
+private:
+    struct Transfer;
+    enum class Method { Get, Post, Delete };
+    Response Perform(Method method);
+
+    void* curl_;  // CURL*
+    Url url_;
+    Parameters parameters_;
+    Multipart multipart_;
+    std::string body_;
+    ProgressCallback progress_;
+    WriteCallback write_;
+    long bufferSize_ = 0;
+    long timeoutMs_ = 0;
+};
+
+// Runs work on a thread of its own; the future never blocks on destruction,
+// so an abandoned request cannot hold up its owner.
+std::shared_future<Response> LaunchAsync(std::function<Response()> work);
+
+}  // namespace http

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# ctest fixtures: a persistent wineserver, and the reference service on an
+# ephemeral port. Background processes get all three standard streams
+# redirected, or ctest waits on them forever.
+set -euo pipefail
+action=$1
+
+case $action in
+wine-start)
+  export WINEPREFIX=$2 WINEARCH=win32 WINEDEBUG=-all
+  wineserver -p
+  wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+  ;;
+wine-stop)
+  WINEPREFIX=$2 wineserver -k 2>/dev/null || true
+  ;;
+service-start)
+  bin=$2 dir=$3
+  "$0" service-stop "$bin" "$dir"
+  mkdir -p "$dir/data"
+  rm -f "$dir/port"
+  files=$dir/data/files
+  "$bin" --generate-files "$files" </dev/null >/dev/null 2>&1
+  "$bin" --generate-file "$files/pattern-256k.bin" --size 262144 </dev/null >/dev/null 2>&1
+  "$bin" --generate-file "$files/pattern-8m.bin" --size 8388608 </dev/null >/dev/null 2>&1
+  : >"$files/empty.bin"
+  setsid "$bin" --port 0 --data "$dir/data" --port-file "$dir/port" </dev/null >"$dir/service.log" 2>&1 &
+  echo $! >"$dir/pid"
+  for _ in $(seq 100); do
+    [ -s "$dir/port" ] && { echo "service on port $(cat "$dir/port")"; exit 0; }
+    sleep 0.1
+  done
+  echo "service did not start:" >&2; cat "$dir/service.log" >&2; exit 1
+  ;;
+service-stop)
+  dir=$3
+  if [ -f "$dir/pid" ]; then
+    kill "$(cat "$dir/pid")" 2>/dev/null || true
+    rm -f "$dir/pid"
+  fi
+  ;;
+*) echo "unknown action $action" >&2; exit 2 ;;
+esac

@@ -1,0 +1,127 @@
+// The HTTP transport against the reference service: what goes on the wire,
+// what comes back, and how failures are numbered.
+#include <gtest/gtest.h>
+
+#include "net/http/Session.h"
+#include "tests/support/TestService.h"
+
+using namespace test;
+
+namespace {
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClearFaults();
+        ClearRequestLog();
+    }
+};
+
+http::Response Fetch(const std::string& url, http::Parameters parameters = {}) {
+    http::Session session;
+    session.SetUrl(url);
+    session.SetParameters(std::move(parameters));
+    session.SetTimeout(20000);
+    return session.Get();
+}
+
+}  // namespace
+
+TEST_F(SessionTest, ParametersArriveInOrderWithRepeatsAndEscapes) {
+    http::Response r = Fetch(BaseUrl() + "/helper/ping",
+                             {{"version", "1037"}, {"a", "x y&z=1+2"}, {"a", "修复 工具"}, {"empty", ""}});
+    ASSERT_EQ(200, r.status_code) << r.error.message;
+    std::vector<LoggedRequest> log = RequestLog();
+    ASSERT_EQ(1u, log.size());
+    EXPECT_EQ("GET", log[0].method);
+    EXPECT_EQ("/helper/ping", log[0].path);
+    std::vector<std::pair<std::string, std::string>> expected = {
+        {"version", "1037"}, {"a", "x y&z=1+2"}, {"a", "修复 工具"}, {"empty", ""}};
+    EXPECT_EQ(expected, log[0].query);
+}
+
+TEST_F(SessionTest, FullUrlEscapesAndExtendsAnExistingQuery) {
+    http::Session session;
+    session.SetUrl("http://h/p?x=1");
+    session.SetParameters({{"a b", "c/d"}, {"e", "é"}});
+    EXPECT_EQ("http://h/p?x=1&a%20b=c%2Fd&e=%C3%A9", session.FullUrl());
+    session.SetUrl("http://h/p");
+    session.SetParameters({});
+    EXPECT_EQ("http://h/p", session.FullUrl());
+}
+
+TEST_F(SessionTest, ResponseDescribesTheAnswer) {
+    http::Response r = Fetch(BaseUrl() + "/helper/ping", {{"k", "v"}});
+    ASSERT_EQ(200, r.status_code);
+    EXPECT_FALSE(r.error);
+    EXPECT_EQ(0, r.status_line.rfind("HTTP/1.1 200", 0)) << r.status_line;
+    EXPECT_EQ("OK", r.reason);
+    EXPECT_NE(std::string::npos, r.header["CONTENT-TYPE"].find("json")) << "header names are case-insensitive";
+    EXPECT_EQ(r.text.size(), r.downloaded_bytes);
+    EXPECT_EQ(BaseUrl() + "/helper/ping?k=v", r.url);
+    EXPECT_NE(std::string::npos, r.raw_header.find("\r\n"));
+    EXPECT_GT(r.elapsed, 0.0);
+    EXPECT_EQ(0, r.redirect_count);
+}
+
+TEST_F(SessionTest, HttpErrorsAreAnswersNotTransportErrors) {
+    http::Response r = Fetch(BaseUrl() + "/no/such/path");
+    EXPECT_EQ(404, r.status_code);
+    EXPECT_FALSE(r.error);
+}
+
+TEST_F(SessionTest, TransportFailuresKeepTheirNumbers) {
+    EXPECT_EQ(http::ErrorCode::ConnectionFailure, Fetch("http://127.0.0.1:1/").error.code);
+    EXPECT_EQ(http::ErrorCode::UnsupportedProtocol, Fetch("gopher://127.0.0.1/").error.code);
+    EXPECT_EQ(http::ErrorCode::InvalidUrlFormat, Fetch("http://").error.code);
+    http::Response refused = Fetch("http://127.0.0.1:1/");
+    EXPECT_EQ(0, refused.status_code);
+    EXPECT_FALSE(refused.error.message.empty());
+}
+
+TEST_F(SessionTest, DroppedConnectionIsAReceiveError) {
+    Json::Value fault;
+    fault["path"] = "/files/pattern-256k.bin";
+    fault["body"] = "drop";
+    SetFault(fault);
+    http::Response r = Fetch(BaseUrl() + "/files/pattern-256k.bin");
+    EXPECT_EQ(http::ErrorCode::NetworkReceiveError, r.error.code) << r.error.message;
+}
+
+TEST_F(SessionTest, ProgressCallbackReturningFalseCancels) {
+    http::Session session;
+    session.SetUrl(BaseUrl() + "/files/pattern-8m.bin");
+    session.SetProgressCallback([](auto, auto, auto, auto) { return false; });
+    EXPECT_EQ(http::ErrorCode::RequestCancelled, session.Get().error.code);
+}
+
+TEST_F(SessionTest, ThrowingCallbacksAbortTheTransferInsteadOfCrossingCurl) {
+    http::Session session;
+    session.SetUrl(BaseUrl() + "/files/pattern-256k.bin");
+    session.SetWriteCallback([](std::string_view) -> bool { throw std::runtime_error("disk on fire"); });
+    EXPECT_EQ(http::ErrorCode::RequestCancelled, session.Get().error.code);
+
+    http::Session other;
+    other.SetUrl(BaseUrl() + "/files/pattern-256k.bin");
+    other.SetProgressCallback([](auto, auto, auto, auto) -> bool { throw 42; });
+    EXPECT_EQ(http::ErrorCode::RequestCancelled, other.Get().error.code);
+}
+
+TEST_F(SessionTest, LaunchAsyncDeliversResultsAndTurnsExceptionsIntoErrors) {
+    auto ok = http::LaunchAsync([] { return Fetch(BaseUrl() + "/helper/ping"); });
+    auto thrown = http::LaunchAsync([]() -> http::Response { throw std::runtime_error("boom"); });
+    EXPECT_EQ(200, ok.get().status_code);
+    EXPECT_EQ(http::ErrorCode::UnknownError, thrown.get().error.code);
+    EXPECT_EQ("boom", thrown.get().error.message);
+}
+
+TEST(ErrorTest, CurlCodesMapOntoTheFixedNumbering) {
+    EXPECT_FALSE(http::ErrorFromCurl(0, ""));
+    EXPECT_EQ(http::ErrorCode::OperationTimedOut, http::ErrorFromCurl(28, "").code);
+    EXPECT_EQ(http::ErrorCode::EmptyResponse, http::ErrorFromCurl(52, "").code);
+    EXPECT_EQ(http::ErrorCode::HostResolutionFailure, http::ErrorFromCurl(6, "").code);
+    // A code curl adds later must still land inside the table.
+    EXPECT_EQ(http::ErrorCode::InternalError, http::ErrorFromCurl(9999, "").code);
+    EXPECT_EQ("detail", http::ErrorFromCurl(7, "detail").message);
+    EXPECT_FALSE(http::ErrorFromCurl(7, "").message.empty());
+}
