@@ -37,12 +37,16 @@ Json::Value JsonText::Load(const std::filesystem::path& file) {
     return *value;
 }
 
+std::string JsonText::ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    if (from.empty()) return text;
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
 void JsonText::ReplaceInStrings(Json::Value& value, const std::string& from, const std::string& to) {
     if (value.isString()) {
-        std::string text = value.asString();
-        for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-            text.replace(at, from.size(), to);
-        value = text;
+        value = ReplaceAll(value.asString(), from, to);
     } else if (value.isArray() || value.isObject()) {
         for (auto& child : value) ReplaceInStrings(child, from, to);
     }

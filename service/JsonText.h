@@ -15,6 +15,7 @@ public:
     static std::optional<Json::Value> Parse(const std::string& text, std::string* error = nullptr);
     // Throws std::runtime_error naming the file.
     static Json::Value Load(const std::filesystem::path& file);
+    static std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
     // Every string in the tree with each `from` replaced by `to`.
     static void ReplaceInStrings(Json::Value& value, const std::string& from, const std::string& to);
 };

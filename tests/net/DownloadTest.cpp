@@ -166,7 +166,9 @@ TEST_F(DownloadTest, DroppedConnectionEndsWithTheTransportCodeAndNoTarget) {
 }
 
 TEST_F(DownloadTest, ChineseFileNameSurvivesTheCodePage) {
-    if (const char* acp = getenv("VANTORO_EXPECT_ACP")) ASSERT_EQ((UINT)atoi(acp), GetACP());
+    if (const char* acp = getenv("VANTORO_EXPECT_ACP")) {
+        ASSERT_EQ((UINT)atoi(acp), GetACP());
+    }
     std::wstring name = L"修复工具 测试+1.bin";
     Download("pattern-256k.bin", name);
     ASSERT_TRUE(sink.WaitForCompletions(1));

@@ -1,0 +1,65 @@
+#include "FaultPlayer.h"
+
+#include <algorithm>
+#include <memory>
+#include <thread>
+
+#include "PeerWatch.h"
+#include "Responder.h"
+
+using namespace std::chrono_literals;
+
+void FaultPlayer::Delay(const Fault& fault) const {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(fault.delayMs);
+    while (!stopping_ && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(10ms);
+}
+
+Json::Value FaultPlayer::Document(const std::string& body, const std::string& path) const {
+    if (body != "wrongshape-deep") return documents_[body];
+    const Json::Value& byPath = documents_[body];
+    return byPath.isMember(path) ? byPath[path] : byPath["*"];
+}
+
+std::optional<Reply> FaultPlayer::Replacement(const Fault& fault, const std::string& path) const {
+    const int status = fault.status ? fault.status : 200;
+    if (fault.body.empty()) {
+        if (!fault.status) return std::nullopt;
+        Reply reply = Reply::Error(status, "injected fault");
+        return reply;
+    }
+    if (fault.Truncates()) return std::nullopt;
+    if (fault.body == "notjson") {
+        Reply reply = Reply::Html(documents_["notjson"].asString());
+        reply.status = status;
+        return reply;
+    }
+    return Reply::Json(Document(fault.body, path), status);
+}
+
+// Blocks the server thread on purpose; ends as soon as nobody waits for it.
+bool FaultPlayer::Stall(const httplib::Request& req) {
+    ++activeStalls_;
+    const PeerWatch peer(req.remote_port, req.local_port);
+    const auto until = std::chrono::steady_clock::now() + kStallLimit;
+    while (!stopping_ && !peer.Gone() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(20ms);
+    --activeStalls_;
+    return false;
+}
+
+void FaultPlayer::Truncate(const Fault& fault, const Reply& original, const httplib::Request& req,
+                           httplib::Response& res) {
+    Reply reply = original;
+    if (fault.status) reply.status = fault.status;
+    Responder::WriteHead(reply, res);
+    const bool stall = fault.body == "stall";
+    // Where to stop, fixed on the first call: half of what this response
+    // promises, ranges included.
+    auto cut = std::make_shared<std::optional<uint64_t>>();
+    const size_t promised = static_cast<size_t>(std::max<uint64_t>(reply.Size(), 1));
+    res.set_content_provider(promised, reply.contentType,
+                             [this, reply, stall, cut, &req](size_t offset, size_t length, httplib::DataSink& sink) {
+                                 if (!*cut) *cut = offset + length / 2;
+                                 if (offset < **cut) return Responder::WriteChunk(reply, offset, **cut - offset, sink);
+                                 return stall ? Stall(req) : false;
+                             });
+}
