@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <stdexcept>
 
@@ -39,16 +40,18 @@ Reply Uploads::Receive(const Call& call) {
     if (!call.req.is_multipart_form_data()) return Reply::Error(400, "expected multipart/form-data");
     for (const char* part : {"tag", "product", "version", kFilePart})
         if (!call.req.has_file(part)) return Reply::Error(400, std::string("missing part \"") + part + "\"");
-    const auto file = call.req.get_file_value(kFilePart);
-    if (file.content.size() > maxBytes_)
+    const std::string& content = call.req.files.find(kFilePart)->second.content;
+    if (content.size() > maxBytes_)
         return Reply::Error(413, "upload larger than " + std::to_string(maxBytes_) + " bytes");
-    const std::string id = Store(file.content);
-    std::lock_guard lock(mutex_);
-    list_.append(Describe(call, id));
+    const std::string id = Store(content);
+    {
+        std::lock_guard lock(mutex_);
+        list_.append(Describe(call, id));
+    }
     Json::Value answer;
     answer["code"] = 0;
     answer["data"]["id"] = id;
-    answer["data"]["size"] = Json::UInt64(file.content.size());
+    answer["data"]["size"] = Json::UInt64(content.size());
     return Reply::Json(answer);
 }
 
@@ -73,13 +76,10 @@ std::string Uploads::Store(const std::string& content) {
     }
 }
 
+// Parts come in httplib's order (by name); the query in the order sent.
 Json::Value Uploads::Describe(const Call& call, const std::string& id) const {
     Json::Value meta;
     meta["id"] = id;
-    const auto file = call.req.get_file_value(kFilePart);
-    meta["size"] = Json::UInt64(file.content.size());
-    meta["filename"] = file.filename;
-    meta["contentType"] = file.content_type;
     meta["query"] = Json::arrayValue;
     for (const auto& [key, value] : call.query) {
         Json::Value pair(Json::arrayValue);
@@ -87,9 +87,20 @@ Json::Value Uploads::Describe(const Call& call, const std::string& id) const {
         pair.append(value);
         meta["query"].append(pair);
     }
-    meta["parts"] = Json::objectValue;
-    for (const auto& [name, part] : call.req.files)
-        if (name != kFilePart) meta["parts"][name] = part.content;
+    meta["parts"] = Json::arrayValue;
+    for (const auto& [name, part] : call.req.files) {
+        Json::Value item;
+        item["name"] = name;
+        if (name == kFilePart) {
+            meta["size"] = Json::UInt64(part.content.size());
+            meta["filename"] = part.filename;
+            item["filename"] = part.filename;
+            item["contentType"] = part.content_type;
+        } else {
+            item["value"] = part.content;
+        }
+        meta["parts"].append(item);
+    }
     return meta;
 }
 
@@ -98,4 +109,9 @@ std::shared_ptr<FileSource> Uploads::Open(const std::string& id) const {
     for (const auto& meta : list_)
         if (meta["id"].asString() == id) return FileSource::Open(dir_, id);
     return nullptr;
+}
+
+Json::Value Uploads::List() const {
+    std::lock_guard lock(mutex_);
+    return list_;
 }

@@ -1,0 +1,33 @@
+// The JSON API the two programs call:
+//   GET  /helper/ping
+//   GET  /helper/config?name=quorvex
+//   GET  /helper/solution?name=quorvex&versionid=N&pluginid=N
+//   GET  /fallback/config.json
+//   POST /api/fixer/client/dump   (multipart crash report)
+// Identity parameters (version, system, product, exeName, 64bit, ...) are ignored.
+#pragma once
+
+#include <string>
+
+#include "Catalog.h"
+#include "Router.h"
+#include "Uploads.h"
+
+class ApiRoutes {
+public:
+    static constexpr const char* kProductName = "quorvex";
+
+    ApiRoutes(const Catalog& catalog, Uploads& uploads, std::string fallbackHead)
+        : catalog_(catalog), uploads_(uploads), fallbackHead_(std::move(fallbackHead)) {}
+
+    void AddTo(Router& router);
+
+private:
+    Reply Config(const Call& call) const;
+    Reply Solution(const Call& call) const;
+    Reply Fallback(const Call& call) const;
+
+    const Catalog& catalog_;
+    Uploads& uploads_;
+    std::string fallbackHead_;
+};
