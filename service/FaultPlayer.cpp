@@ -1,7 +1,6 @@
 #include "FaultPlayer.h"
 
 #include <algorithm>
-#include <memory>
 #include <thread>
 
 #include "PeerWatch.h"
@@ -52,14 +51,11 @@ void FaultPlayer::Truncate(const Fault& fault, const Reply& original, const http
     if (fault.status) reply.status = fault.status;
     Responder::WriteHead(reply, res);
     const bool stall = fault.body == "stall";
-    // Where to stop, fixed on the first call: half of what this response
-    // promises, ranges included.
-    auto cut = std::make_shared<std::optional<uint64_t>>();
+    const uint64_t cut = reply.Size() / 2;
     const size_t promised = static_cast<size_t>(std::max<uint64_t>(reply.Size(), 1));
     res.set_content_provider(promised, reply.contentType,
-                             [this, reply, stall, cut, &req](size_t offset, size_t length, httplib::DataSink& sink) {
-                                 if (!*cut) *cut = offset + length / 2;
-                                 if (offset < **cut) return Responder::WriteChunk(reply, offset, **cut - offset, sink);
+                             [this, reply, stall, cut, &req](size_t offset, size_t, httplib::DataSink& sink) {
+                                 if (offset < cut) return Responder::WriteChunk(reply, offset, cut - offset, sink);
                                  return stall ? Stall(req) : false;
                              });
 }

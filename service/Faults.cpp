@@ -3,6 +3,8 @@
 #include <set>
 #include <stdexcept>
 
+#include "Url.h"
+
 namespace {
 
 int IntMember(const Json::Value& doc, const char* key, int min, int max) {
@@ -23,7 +25,9 @@ Fault Fault::FromJson(const Json::Value& doc) {
     Fault fault;
     if (!doc["path"].isString() || doc["path"].asString().rfind('/', 0) != 0)
         throw std::invalid_argument("\"path\" must be a string starting with /");
-    fault.path = doc["path"].asString();
+    // Decoded, as request paths are; an encoded path names the same thing.
+    fault.path = Url::Decode(doc["path"].asString(), false);
+    if (fault.path.rfind("/test/", 0) == 0) throw std::invalid_argument("the /test/ channel cannot be faulted");
     if (doc.isMember("status")) fault.status = IntMember(doc, "status", 100, 599);
     fault.delayMs = IntMember(doc, "delay_ms", 0, 600000);
     if (!doc["body"].isNull()) {

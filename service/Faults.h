@@ -1,4 +1,4 @@
-// Faults injected per exact (decoded) path, set through the /test/ channel:
+// Faults injected per exact path (percent-decoded, as requests' paths are), set through the /test/ channel:
 //   {"path": "/helper/ping", "status": 500, "delay_ms": 200,
 //    "body": "stall" | "drop" | "notjson" | "wrongshape" | "wrongshape-array" | "wrongshape-deep",
 //    "once": false}

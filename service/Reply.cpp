@@ -35,6 +35,7 @@ Reply Reply::Html(std::string html) {
 Reply Reply::Stream(std::shared_ptr<FileSource> file) {
     Reply reply;
     reply.contentType = "application/octet-stream";
+    reply.fileLength = file->Size();
     reply.file = std::move(file);
     return reply;
 }

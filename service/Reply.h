@@ -16,6 +16,8 @@ struct Reply {
     std::string contentType;
     std::string body;
     std::shared_ptr<FileSource> file;  // when set, streamed instead of body
+    uint64_t fileOffset = 0;           // the part of the file to send
+    uint64_t fileLength = 0;
     std::vector<std::pair<std::string, std::string>> headers;
 
     static Reply Json(const Json::Value& value, int status = 200);
@@ -24,5 +26,6 @@ struct Reply {
     static Reply Html(std::string html);
     static Reply Stream(std::shared_ptr<FileSource> file);
 
-    uint64_t Size() const { return file ? file->Size() : body.size(); }
+    // Bytes of content to send.
+    uint64_t Size() const { return file ? fileLength : body.size(); }
 };

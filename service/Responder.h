@@ -13,6 +13,10 @@ public:
     // `offset` into the sink. False when the file cannot be read or the
     // client stopped taking data.
     static bool WriteChunk(const Reply& reply, uint64_t offset, uint64_t count, httplib::DataSink& sink);
+    // A streamed 200 cut to a single Range (206), or 416 when the range misses
+    // the file. Several ranges get the whole file, as HTTP allows. Ranges are
+    // done here because httplib 0.11 promises bytes past the end of a file.
+    static Reply Narrow(const httplib::Ranges& ranges, Reply reply);
     // Headers and status, without the content.
     static void WriteHead(const Reply& reply, httplib::Response& res);
 };

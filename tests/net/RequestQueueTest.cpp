@@ -116,7 +116,7 @@ TEST_F(RequestQueueTest, CancelEndsAStalledDownloadWithCode16) {
 TEST_F(RequestQueueTest, MultipartUploadArrivesByteIdentical) {
     TempFolder folder;
     std::string bytes;
-    for (int i = 0; i < 300 * 1024; ++i) bytes += char((i * 7919) >> 3);
+    for (unsigned i = 0; i < 300 * 1024; ++i) bytes += char((i * 7919u) >> 3);
     bytes[0] = '\0';
     std::wstring file = folder.Path() + L"\\报告 1.7z";
     WriteFile(file, bytes);

@@ -1,0 +1,19 @@
+#include "platform/File.h"
+
+#include <windows.h>
+
+#include <utility>
+
+File::File(std::wstring path) : path_(std::move(path)) {}
+
+File::~File() = default;
+
+bool File::Delete() { return DeleteFileW(path_.c_str()) != 0; }
+
+bool File::CopyTo(const std::wstring& newPath, bool removeSource) {
+    bool copied = CopyFileW(path_.c_str(), newPath.c_str(), FALSE) != 0;
+    // Only a completed copy may cost the source: deleting it after a failed
+    // copy would lose the file.
+    if (copied && removeSource) Delete();
+    return copied;
+}

@@ -1,0 +1,121 @@
+#include "Server.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "Generator.h"
+#include "Responder.h"
+
+namespace {
+
+// httplib reads whole request bodies; leave room for multipart framing.
+constexpr uint64_t kMultipartSlack = 1 << 20;
+constexpr size_t kThreads = 32;
+
+std::string Explain(int status) {
+    switch (status) {
+        case 400: return "malformed request";
+        case 413: return "request too large";
+        case 414: return "request target too long";
+        case 416: return "bad Range header";
+        default: return "request refused";
+    }
+}
+
+bool IsTestChannel(const std::string& path) { return path.rfind("/test/", 0) == 0; }
+
+std::filesystem::path FilesDir(const Options& options) {
+    return options.files.empty() ? options.data / "files" : options.files;
+}
+
+}  // namespace
+
+Server::Server(const Options& options)
+    : options_(options),
+      catalog_(options.catalog),
+      uploads_(options.data / "uploads", options.maxUpload),
+      player_(catalog_.FaultDocuments(), stopping_),
+      api_(catalog_, uploads_, options_.fallbackHead),
+      content_(catalog_, FilesDir(options_)),
+      control_(log_, faults_, uploads_) {
+    if (options_.files.empty())
+        Generator::WriteCatalogFiles(catalog_, FilesDir(options_), options_.size.value_or(Options::kDefaultFileSize),
+                                     true);
+    api_.AddTo(router_);
+    content_.AddTo(router_);
+    control_.AddTo(router_);
+    Configure();
+}
+
+Server::~Server() { Stop(); }
+
+void Server::Configure() {
+    http_.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
+    http_.set_keep_alive_timeout(2);
+    http_.set_payload_max_length(static_cast<size_t>(options_.maxUpload + kMultipartSlack));
+    const auto handler = [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); };
+    const std::string any = "[\\s\\S]*";  // ".*" would miss paths holding a decoded newline
+    http_.Get(any, handler).Post(any, handler).Put(any, handler);
+    http_.Patch(any, handler).Delete(any, handler).Options(any, handler);
+    http_.set_error_handler(httplib::Server::HandlerWithResponse(
+        [this](const httplib::Request& req, httplib::Response& res) { return LibraryError(req, res); }));
+}
+
+// Errors httplib answers by itself (bad request line, 413, ...) get JSON too,
+// and are logged here since they never reach Handle.
+httplib::Server::HandlerResponse Server::LibraryError(const httplib::Request& req, httplib::Response& res) {
+    if (!res.body.empty() || res.content_length_ != 0) return httplib::Server::HandlerResponse::Unhandled;
+    if (!req.method.empty() && !IsTestChannel(req.path)) log_.Add(req.method, req.path, Url::ParseQuery(req.target));
+    Responder::Write(Reply::Error(res.status, Explain(res.status)), res);
+    return httplib::Server::HandlerResponse::Handled;
+}
+
+int Server::Bind() {
+    port_ = options_.port == 0 ? http_.bind_to_any_port(options_.bind)
+                               : (http_.bind_to_port(options_.bind, options_.port) ? options_.port : -1);
+    if (port_ <= 0)
+        throw std::runtime_error("cannot listen on " + options_.bind + ":" + std::to_string(options_.port));
+    return port_;
+}
+
+void Server::Run() { http_.listen_after_bind(); }
+
+void Server::Stop() {
+    stopping_ = true;
+    http_.stop();
+}
+
+void Server::Handle(const httplib::Request& req, httplib::Response& res) {
+    const QueryList query = Url::ParseQuery(req.target);
+    // Ranges are ours to apply (see Responder::Narrow); httplib's Request is
+    // only const in the handler's signature.
+    const httplib::Ranges ranges = std::exchange(const_cast<httplib::Request&>(req).ranges, {});
+    std::optional<Fault> fault;
+    if (!IsTestChannel(req.path)) {
+        log_.Add(req.method, req.path, query);
+        fault = faults_.Take(req.path);
+    }
+    if (fault) {
+        player_.Delay(*fault);
+        if (auto replacement = player_.Replacement(*fault, req.path)) return Responder::Write(*replacement, res);
+    }
+    Reply reply = Route(req, query);
+    reply = Responder::Narrow(ranges, std::move(reply));
+    if (fault && fault->Truncates()) return player_.Truncate(*fault, reply, req, res);
+    Responder::Write(reply, res);
+}
+
+Reply Server::Route(const httplib::Request& req, const QueryList& query) {
+    std::string host = req.get_header_value("Host");
+    if (host.empty()) {
+        const bool v6 = req.local_addr.find(':') != std::string::npos;
+        host = (v6 ? "[" + req.local_addr + "]" : req.local_addr) + ":" + std::to_string(req.local_port);
+    }
+    if (!Url::IsSafeHost(host)) return Reply::Error(400, "bad Host header");
+    Call call{req, req.method, req.path, query, "http://" + host, {}};
+    try {
+        return router_.Dispatch(call);
+    } catch (const std::exception& error) {
+        return Reply::Error(500, std::string("internal error: ") + error.what());
+    }
+}

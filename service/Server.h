@@ -1,0 +1,57 @@
+// The reference service: wires the catalogue, the routes, the request log and
+// fault injection onto an httplib server. Every request goes through Handle:
+// log it, play its fault, check Host, route it, send the reply.
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <memory>
+
+#include "ApiRoutes.h"
+#include "Catalog.h"
+#include "ContentRoutes.h"
+#include "FaultPlayer.h"
+#include "Faults.h"
+#include "Options.h"
+#include "RequestLog.h"
+#include "Router.h"
+#include "TestRoutes.h"
+#include "Uploads.h"
+
+class Server {
+public:
+    // Creates DATA/uploads; with no --files, fills DATA/files from the
+    // catalogue. Throws std::runtime_error on a bad catalogue or folder.
+    explicit Server(const Options& options);
+    ~Server();
+
+    // Binds and listens; returns the port. Throws std::runtime_error.
+    int Bind();
+    // Serves until Stop().
+    void Run();
+    // Any thread, any time, more than once.
+    void Stop();
+
+    int ActiveStalls() const { return player_.ActiveStalls(); }
+
+private:
+    void Handle(const httplib::Request& req, httplib::Response& res);
+    Reply Route(const httplib::Request& req, const QueryList& query);
+    httplib::Server::HandlerResponse LibraryError(const httplib::Request& req, httplib::Response& res);
+    void Configure();
+
+    Options options_;
+    Catalog catalog_;
+    RequestLog log_;
+    Faults faults_;
+    Uploads uploads_;
+    std::atomic<bool> stopping_{false};
+    FaultPlayer player_;
+    ApiRoutes api_;
+    ContentRoutes content_;
+    TestRoutes control_;
+    Router router_;
+    httplib::Server http_;
+    int port_ = 0;
+};

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "platform/Path.h"
+#include "platform/Process.h"
+#include "tests/support/TestService.h"
+
+namespace {
+
+std::wstring Helper() { return FolderOf() + L"\\platform_helper.exe"; }
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+// A helper that starts a copy of itself (depth levels down) and exits at
+// once; the last copy writes the marker after a second.
+class LaunchAndWaitTest : public ::testing::Test {
+protected:
+    std::wstring Arguments(int depth) const {
+        return L"spawn " + Quoted(marker_) + L" " + std::to_wstring(depth);
+    }
+    std::wstring CommandLine(int depth) const { return Quoted(Helper()) + L" " + Arguments(depth); }
+    void TearDown() override { DeleteFileW(marker_.c_str()); }
+
+    test::TempFolder temp_;
+    std::wstring marker_ = temp_.Path() + L"\\copy ended";
+};
+
+}  // namespace
+
+TEST_F(LaunchAndWaitTest, ReturnsOnlyAfterTheOrphanedCopyEnded) {
+    DWORD started = GetTickCount();
+    EXPECT_EQ(LaunchAndWait(CommandLine(1)), 0u);
+    EXPECT_GE(GetTickCount() - started, 900u);
+    EXPECT_TRUE(Exists(marker_));
+}
+
+// Each middle generation outlives a 100 ms poll; one that starts its child and
+// ends between two polls is never seen, and neither is that child.
+TEST_F(LaunchAndWaitTest, FollowsOrphansOverGenerations) {
+    EXPECT_EQ(LaunchAndWait(CommandLine(3)), 0u);
+    EXPECT_TRUE(Exists(marker_));
+}
+
+TEST_F(LaunchAndWaitTest, MissingProgramFailsAtOnce) {
+    DWORD started = GetTickCount();
+    EXPECT_EQ(LaunchAndWait(Quoted(temp_.Path() + L"\\no-such-program.exe") + L" x"),
+              static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_LT(GetTickCount() - started, 500u);
+}
+
+// The way a program that needs elevation is started and followed.
+TEST_F(LaunchAndWaitTest, ElevatedStartIsFollowedFromItsProcessId) {
+    DWORD processId = 0;
+    ASSERT_EQ(StartElevated(CommandLine(1), &processId), 0u);
+    EXPECT_NE(processId, 0u);
+    EXPECT_EQ(WaitForProcessTree(processId), 0u);
+    EXPECT_TRUE(Exists(marker_));
+}
+
+TEST(ProcessCommandLine, SplitsProgramFromParameters) {
+    using Split = std::pair<std::wstring, std::wstring>;
+    EXPECT_EQ(SplitCommandLine(L"\"C:\\Program Files\\a.exe\" -x \"y z\""),
+              (Split{L"C:\\Program Files\\a.exe", L"-x \"y z\""}));
+    EXPECT_EQ(SplitCommandLine(L"  a.exe \t b"), (Split{L"a.exe", L"b"}));
+    EXPECT_EQ(SplitCommandLine(L"a.exe"), (Split{L"a.exe", L""}));
+    EXPECT_EQ(SplitCommandLine(L"\"a b.exe\""), (Split{L"a b.exe", L""}));
+    EXPECT_EQ(SplitCommandLine(L"\"unterminated x"), (Split{L"unterminated x", L""}));
+    EXPECT_EQ(SplitCommandLine(L""), Split{});
+}
+
+TEST(ProcessParent, IsTheStarterOrUnknown) {
+    std::wstring commandLine = Quoted(Helper()) + L" spawn-nothing x";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                               nullptr, nullptr, &startup, &child));
+    EXPECT_EQ(ParentProcessId(child.dwProcessId), static_cast<long>(GetCurrentProcessId()));
+    TerminateProcess(child.hProcess, 0);
+    WaitForSingleObject(child.hProcess, 5000);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+
+    EXPECT_EQ(ParentProcessId(0x7FFFFFF0), -1);
+}
+
+TEST(ProcessPrivilege, Wow64MatchesTheSystem) {
+    SYSTEM_INFO native{};
+    GetNativeSystemInfo(&native);
+    EXPECT_EQ(IsWow64(), native.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64);
+}
+
+TEST(ProcessPrivilege, RelaunchIsNeededOnlyWithoutElevation) {
+    if (!IsProcessElevated() && !IsRunAsAdmin()) GTEST_SKIP() << "would ask for consent";
+    EXPECT_EQ(RelaunchElevated(L"--never-started"), 0u);
+}
+
