@@ -24,7 +24,8 @@ std::string FromWide(UINT codePage, std::wstring_view text) {
 
 }  // namespace
 
-std::wstring AnsiToWide(std::string_view text) { return ToWide(CP_ACP, MB_COMPOSITE, text); }
+// Precomposed: decomposing would turn an accented file name into a different name.
+std::wstring AnsiToWide(std::string_view text) { return ToWide(CP_ACP, MB_PRECOMPOSED, text); }
 std::string WideToUtf8(std::wstring_view text) { return FromWide(CP_UTF8, text); }
 std::wstring Utf8ToWide(std::string_view text) { return ToWide(CP_UTF8, 0, text); }
 std::string WideToAnsi(std::wstring_view text) { return FromWide(CP_ACP, text); }

@@ -105,3 +105,9 @@ TEST(Text, EmbeddedZerosSurviveEveryConversion) {
     EXPECT_EQ(Utf8ToWide(""), L"");
     EXPECT_EQ(WideToAnsi(L""), "");
 }
+
+TEST(Text, AnsiAccentsStayOneCharacterSoFileNamesMatch) {
+    if (GetACP() != 1252) GTEST_SKIP() << "needs the Western code page";
+    EXPECT_EQ(AnsiToWide("caf\xE9"), L"caf\x00E9");
+    EXPECT_EQ(WideToAnsi(AnsiToWide("caf\xE9")), "caf\xE9");
+}

@@ -1,6 +1,9 @@
 // A child program for the process and shell tests.
-//   spawn <marker> <depth>  starts a copy one level down and exits, at once at
-//                           depth 1 (whose copy is "linger"), after 300 ms above
+//   spawn <marker> <depth> [late]
+//                           starts a copy one level down (at depth 1 "linger")
+//                           and exits at once; a late copy first waits 300 ms,
+//                           so that each generation outlives its parent by
+//                           more than one poll of LaunchAndWait
 //   linger <marker>         waits a second, then writes marker and exits
 //   record <file> args...   writes its arguments, one a line, UTF-8
 #include <windows.h>
@@ -23,8 +26,9 @@ void Write(const std::wstring& path, const std::string& data) {
     MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
-int Spawn(const std::wstring& marker, int depth) {
-    std::wstring next = depth > 1 ? L"spawn \"" + marker + L"\" " + std::to_wstring(depth - 1)
+int Spawn(const std::wstring& marker, int depth, bool late) {
+    if (late) Sleep(300);
+    std::wstring next = depth > 1 ? L"spawn \"" + marker + L"\" " + std::to_wstring(depth - 1) + L" late"
                                   : L"linger \"" + marker + L"\"";
     std::wstring commandLine = L"\"" + ModulePath() + L"\" " + next;
     STARTUPINFOW startup{};
@@ -35,7 +39,6 @@ int Spawn(const std::wstring& marker, int depth) {
         return 1;
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
-    if (depth > 1) Sleep(300);
     return 0;
 }
 
@@ -44,7 +47,7 @@ int Spawn(const std::wstring& marker, int depth) {
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) return 2;
     std::wstring mode = argv[1];
-    if (mode == L"spawn") return Spawn(argv[2], argc > 3 ? _wtoi(argv[3]) : 1);
+    if (mode == L"spawn") return Spawn(argv[2], argc > 3 ? _wtoi(argv[3]) : 1, argc > 4);
     if (mode == L"linger") {
         Sleep(1000);
         Write(argv[2], std::to_string(GetCurrentProcessId()));

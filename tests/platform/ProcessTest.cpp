@@ -34,8 +34,8 @@ TEST_F(LaunchAndWaitTest, ReturnsOnlyAfterTheOrphanedCopyEnded) {
     EXPECT_TRUE(Exists(marker_));
 }
 
-// Each middle generation outlives a 100 ms poll; one that starts its child and
-// ends between two polls is never seen, and neither is that child.
+// Each generation outlives its parent by more than a 100 ms poll. One that
+// started and ended between two polls would never be seen, nor its child.
 TEST_F(LaunchAndWaitTest, FollowsOrphansOverGenerations) {
     EXPECT_EQ(LaunchAndWait(CommandLine(3)), 0u);
     EXPECT_TRUE(Exists(marker_));
