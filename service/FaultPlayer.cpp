@@ -59,3 +59,20 @@ void FaultPlayer::Truncate(const Fault& fault, const Reply& original, const http
                                  return stall ? Stall(req) : false;
                              });
 }
+
+void FaultPlayer::Throttle(const Fault& fault, const Reply& original, httplib::Response& res) {
+    Reply reply = original;
+    if (fault.status) reply.status = fault.status;
+    Responder::WriteHead(reply, res);
+    if (reply.Size() == 0) return Responder::Write(reply, res);
+    // Twenty slices a second: smooth enough for progress, cheap for the server.
+    const uint64_t slice = std::max<uint64_t>(fault.rate / 20, 1);
+    const auto start = std::chrono::steady_clock::now();
+    res.set_content_provider(static_cast<size_t>(reply.Size()), reply.contentType,
+                             [this, reply, slice, start, rate = fault.rate](size_t offset, size_t, httplib::DataSink& sink) {
+                                 const auto due = start + std::chrono::milliseconds(offset * 1000 / rate);
+                                 while (!stopping_ && std::chrono::steady_clock::now() < due)
+                                     std::this_thread::sleep_for(5ms);
+                                 return !stopping_ && Responder::WriteChunk(reply, offset, slice, sink);
+                             });
+}

@@ -2,7 +2,8 @@
 // (status, "notjson", "wrongshape*"), or cuts the real answer short:
 //   "drop":  promises the full Content-Length, sends half, closes;
 //   "stall": promises the full Content-Length, sends half, then sends nothing
-//            until the client goes away, the service stops or 60 s pass.
+//            until the client goes away, the service stops or 60 s pass;
+//   "rate":  sends the real answer at so many bytes per second.
 #pragma once
 
 #include <httplib.h>
@@ -28,6 +29,9 @@ public:
     std::optional<Reply> Replacement(const Fault& fault, const std::string& path) const;
     // Sends `reply` cut short as the fault says ("stall" or "drop").
     void Truncate(const Fault& fault, const Reply& reply, const httplib::Request& req, httplib::Response& res);
+
+    // Sends `reply` whole, at the fault's rate.
+    void Throttle(const Fault& fault, const Reply& reply, httplib::Response& res);
 
     // Stalled responses still holding a server thread.
     int ActiveStalls() const { return activeStalls_; }

@@ -30,6 +30,7 @@ Fault Fault::FromJson(const Json::Value& doc) {
     if (fault.path.rfind("/test/", 0) == 0) throw std::invalid_argument("the /test/ channel cannot be faulted");
     if (doc.isMember("status")) fault.status = IntMember(doc, "status", 100, 599);
     fault.delayMs = IntMember(doc, "delay_ms", 0, 600000);
+    fault.rate = IntMember(doc, "rate", 0, 1 << 30);
     if (!doc["body"].isNull()) {
         if (!doc["body"].isString() || !kBodies.count(doc["body"].asString()))
             throw std::invalid_argument("unknown \"body\"; use stall, drop, notjson or wrongshape[-array|-deep]");

@@ -1,7 +1,8 @@
 // Faults injected per exact path (percent-decoded, as requests' paths are), set through the /test/ channel:
 //   {"path": "/helper/ping", "status": 500, "delay_ms": 200,
 //    "body": "stall" | "drop" | "notjson" | "wrongshape" | "wrongshape-array" | "wrongshape-deep",
-//    "once": false}
+//    "rate": 4194304, "once": false}
+// "rate" (bytes per second) sends the real answer slowly, for progress reporting.
 // A later fault for the same path replaces the earlier one.
 #pragma once
 
@@ -16,6 +17,7 @@ struct Fault {
     std::string path;
     int status = 0;  // 0: keep the real status
     int delayMs = 0;
+    int rate = 0;  // bytes per second; 0: full speed
     std::string body;  // empty: the real body
     bool once = false;
 

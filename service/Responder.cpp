@@ -1,6 +1,7 @@
 #include "Responder.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 void Responder::WriteHead(const Reply& reply, httplib::Response& res) {
@@ -15,17 +16,21 @@ void Responder::Write(const Reply& reply, httplib::Response& res) {
         res.set_content(reply.body, reply.contentType);
         return;
     }
+    auto buffer = std::make_shared<std::vector<char>>();
     res.set_content_provider(static_cast<size_t>(reply.Size()), reply.contentType,
-                             [reply](size_t offset, size_t length, httplib::DataSink& sink) {
-                                 return WriteChunk(reply, offset, length, sink);
+                             [reply, buffer](size_t offset, size_t length, httplib::DataSink& sink) {
+                                 return WriteChunk(reply, offset, length, sink, buffer.get());
                              });
 }
 
-bool Responder::WriteChunk(const Reply& reply, uint64_t offset, uint64_t count, httplib::DataSink& sink) {
+bool Responder::WriteChunk(const Reply& reply, uint64_t offset, uint64_t count, httplib::DataSink& sink,
+                           std::vector<char>* buffer) {
     if (offset >= reply.Size()) return count == 0;
     count = std::min<uint64_t>({count, reply.Size() - offset, FileSource::kChunk});
     if (!reply.file) return sink.write(reply.body.data() + offset, static_cast<size_t>(count));
-    std::vector<char> chunk(static_cast<size_t>(count));
+    std::vector<char> local;
+    std::vector<char>& chunk = buffer ? *buffer : local;
+    chunk.resize(static_cast<size_t>(count));
     if (!reply.file->Read(reply.fileOffset + offset, chunk.data(), chunk.size())) return false;
     return sink.write(chunk.data(), chunk.size());
 }

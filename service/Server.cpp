@@ -102,6 +102,7 @@ void Server::Handle(const httplib::Request& req, httplib::Response& res) {
     Reply reply = Route(req, query);
     reply = Responder::Narrow(ranges, std::move(reply));
     if (fault && fault->Truncates()) return player_.Truncate(*fault, reply, req, res);
+    if (fault && fault->rate) return player_.Throttle(*fault, reply, res);
     Responder::Write(reply, res);
 }
 

@@ -113,3 +113,14 @@ TEST_F(FaultsTest, MalformedFaultsAreRefused) {
 }
 
 }  // namespace
+
+TEST_F(FaultsTest, RateSendsTheWholeAnswerSlowly) {
+    SetFault(R"({"path":"/files/DirectX Repair.exe","rate":8388608})");  // 3 MiB at 8 MiB/s
+    const auto start = Clock::now();
+    auto res = Client().Get("/files/DirectX%20Repair.exe");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    EXPECT_EQ(res->body.size(), 3u << 20);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(300));
+    EXPECT_TRUE(MatchesPattern(res->body));
+}

@@ -67,7 +67,7 @@ TEST_F(FilesTest, LargeFileStreamsWithoutBeingHeldInMemory) {
             return true;
         },
         [&](const char* data, size_t size) {
-            intact = intact && MatchesPattern(std::string(data, size), received);
+            intact = intact && MatchesPattern(std::string_view(data, size), received);
             if ((received >> 22) != ((received + size) >> 22)) peak = std::max(peak, ResidentKiB());
             received += size;
             return true;

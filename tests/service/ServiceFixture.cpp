@@ -80,7 +80,7 @@ std::string ServiceFixture::Raw(const std::string& request, bool readAnswer) con
     return answer;
 }
 
-bool MatchesPattern(const std::string& bytes, uint64_t first) {
+bool MatchesPattern(std::string_view bytes, uint64_t first) {
     for (size_t i = 0; i < bytes.size(); ++i)
         if (static_cast<uint8_t>(bytes[i]) != PatternByte(first + i)) return false;
     return true;

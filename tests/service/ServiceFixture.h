@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "Options.h"
@@ -53,6 +54,6 @@ private:
 };
 
 // Bytes that should all be PatternByte(first + i).
-bool MatchesPattern(const std::string& bytes, uint64_t first = 0);
+bool MatchesPattern(std::string_view bytes, uint64_t first = 0);
 // Resident memory of this process in KiB.
 long ResidentKiB();

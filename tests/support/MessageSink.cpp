@@ -1,5 +1,7 @@
 #include "tests/support/MessageSink.h"
 
+#include <algorithm>
+
 namespace test {
 
 namespace {
@@ -46,7 +48,8 @@ bool MessageSink::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) 
     while (!done()) {
         DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        // Short slices: done() may depend on more than this thread's messages.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(timeoutMs - elapsed, 20), QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     }
