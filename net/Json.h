@@ -45,9 +45,11 @@ private:
 // Follows a path such as {"data", 0, "url"}; null as soon as a step misses.
 const Json::Value& At(const Json::Value& v, std::initializer_list<Step> path);
 
-// Scalars of exactly their own kind; anything else gives the fallback.
+// Scalars read only from their own kind; anything else gives the fallback
+// (no "12" as 12, no 1 as true).
 std::string String(const Json::Value& v, std::string_view fallback = {});
-// Integers and integral-valued or truncatable doubles within the int range.
+// Numbers within the int range, doubles truncated toward zero; a number out
+// of range gives the fallback too.
 int Int(const Json::Value& v, int fallback = 0);
 bool Bool(const Json::Value& v, bool fallback = false);
 
