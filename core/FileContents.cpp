@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/File.h"
 #include "platform/UniqueHandle.h"
 
 std::optional<std::string> ReadFileContents(const std::wstring& path) {
@@ -22,24 +23,17 @@ std::optional<std::string> ReadFileContents(const std::wstring& path) {
 
 namespace {
 
-bool WriteAll(const std::wstring& path, std::string_view bytes) {
+bool WriteFlushed(const std::wstring& path, std::string_view bytes) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    while (!bytes.empty()) {
-        DWORD written = 0;
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 20));
-        if (!WriteFile(file.Get(), bytes.data(), chunk, &written, nullptr) || written == 0) return false;
-        bytes.remove_prefix(written);
-    }
     // The data must be on disk before the rename makes it the only copy.
-    return FlushFileBuffers(file.Get()) != 0;
+    return file && WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get()) != 0;
 }
 
 }  // namespace
 
 bool ReplaceFileContents(const std::wstring& path, std::string_view bytes) {
     const std::wstring temporary = path + L".tmp";
-    if (WriteAll(temporary, bytes) &&
+    if (WriteFlushed(temporary, bytes) &&
         MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     DeleteFileW(temporary.c_str());

@@ -1,6 +1,7 @@
 #include "net/RequestQueue.h"
 
 #include "net/http/Session.h"
+#include "platform/File.h"
 #include "platform/Text.h"
 
 namespace {
@@ -18,15 +19,6 @@ UniqueHandle OpenCacheFile(const std::string& filePath) {
     if (GetFileAttributesW(cache.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileW(cache.c_str())) return {};
     return UniqueHandle(CreateFileW(cache.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-bool WriteAll(HANDLE file, std::string_view data) {
-    while (!data.empty()) {
-        DWORD written = 0;
-        if (!WriteFile(file, data.data(), (DWORD)data.size(), &written, nullptr) || written == 0) return false;
-        data.remove_prefix(written);
-    }
-    return true;
 }
 
 }  // namespace

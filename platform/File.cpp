@@ -1,7 +1,6 @@
 #include "platform/File.h"
 
-#include <windows.h>
-
+#include <algorithm>
 #include <utility>
 
 File::File(std::wstring path) : path_(std::move(path)) {}
@@ -16,4 +15,14 @@ bool File::CopyTo(const std::wstring& newPath, bool removeSource) {
     // copy would lose the file.
     if (copied && removeSource) Delete();
     return copied;
+}
+
+bool WriteAll(HANDLE file, std::string_view data) {
+    while (!data.empty()) {
+        DWORD written = 0;
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size(), 1u << 30));
+        if (!WriteFile(file, data.data(), chunk, &written, nullptr) || written == 0) return false;
+        data.remove_prefix(written);
+    }
+    return true;
 }

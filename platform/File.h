@@ -1,6 +1,9 @@
 // A file named by its path.
 #pragma once
+#include <windows.h>
+
 #include <string>
+#include <string_view>
 
 class File {
 public:
@@ -17,3 +20,6 @@ public:
 private:
     std::wstring path_;
 };
+
+// Writes all of data to an open file, however many calls that takes.
+bool WriteAll(HANDLE file, std::string_view data);
