@@ -10,7 +10,13 @@ wine-start)
   export WINEPREFIX=$2 WINEARCH=win32 WINEDEBUG=-all
   # Fails harmlessly when a server for this prefix runs already.
   wineserver -p 2>/dev/null || true
-  wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+  # A server that was just told to stop can refuse the first start; try again.
+  for _ in 1 2 3; do
+    wine cmd /c exit 0 </dev/null >/dev/null 2>&1 && exit 0
+    sleep 1
+    wineserver -p 2>/dev/null || true
+  done
+  exit 1
   ;;
 wine-stop)
   WINEPREFIX=$2 wineserver -k 2>/dev/null || true

@@ -1,0 +1,329 @@
+// Input as the user gives it: real mouse and key messages posted to the
+// window, so that hit-testing, capture and focus take part; notifications
+// and modal results as the windows see them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "UiTestSupport.h"
+
+using namespace DuiLib;
+using uitest::TestWindow;
+
+namespace {
+
+const wchar_t kButtons[] = LR"(<Window size="360,220">
+  <VerticalLayout bkcolor="#FFFFFFFF">
+    <HorizontalLayout height="32">
+      <Label name="title" text="标题"/>
+      <Button name="closebtn" width="42" height="30"/>
+    </HorizontalLayout>
+    <HorizontalLayout height="40" childpadding="10">
+      <Button name="okbtn" width="80" height="30" text="确定"/>
+      <Button name="offbtn" width="80" height="30" text="禁用" enabled="false"/>
+      <Button name="throwbtn" width="80" height="30" text="异常"/>
+    </HorizontalLayout>
+    <HorizontalLayout height="40" childpadding="10">
+      <Option name="a" width="60" group="g" selected="true"/>
+      <Option name="b" width="60" group="g"/>
+      <Option name="c" width="60" group="g"/>
+      <Option name="free" width="60" selected="true"/>
+    </HorizontalLayout>
+    <Control/>
+  </VerticalLayout>
+</Window>)";
+
+const wchar_t kNoCloseButton[] = LR"(<Window size="200,100"><VerticalLayout><Label name="l"/></VerticalLayout></Window>)";
+
+std::wstring Rows(int count) {
+    std::wstring xml = LR"(<Window size="400,300"><VerticalLayout>
+      <List name="list" height="230"><ListHeader height="30"><ListHeaderItem text="名" width="200"/><ListHeaderItem text="说明"/></ListHeader>)";
+    for (int i = 0; i < count; ++i)
+        xml += L"<ListContainerElement height=\"45\"><Label name=\"n" + std::to_wstring(i) + L"\" text=\"行\"/></ListContainerElement>";
+    xml += L"</List><Control/></VerticalLayout></Window>";
+    return xml;
+}
+
+const wchar_t kCombo[] = LR"(<Window size="300,300"><VerticalLayout inset="10,10,10,10">
+  <Combo name="combo" width="180" height="34" selectedid="0">
+    <ListLabelElement text="甲" tag="100" height="30"/>
+    <ListLabelElement text="乙" tag="200" height="30"/>
+    <ListLabelElement text="丙" tag="-3" height="30"/>
+  </Combo><Control/></VerticalLayout></Window>)";
+
+}  // namespace
+
+TEST(Click, CloseButtonEndsTheModalLoopWithItsCode) {
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                 nullptr, nullptr);
+    TestWindow w(kButtons);
+    ASSERT_TRUE(w.Open(owner, uitest::kProductDialogStyle));
+    bool ownerDisabledWhileModal = false;
+    w.onNotify = [&](TNotifyUI&) { ownerDisabledWhileModal = !IsWindowEnabled(owner); };
+    w.PostClick(L"closebtn");
+    EXPECT_EQ(w.ShowModal(), static_cast<UINT>(IDCANCEL));
+    EXPECT_EQ(w.Count(L"click", L"closebtn"), 1u);
+    EXPECT_TRUE(ownerDisabledWhileModal);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
+}
+
+TEST(Click, OnlyAPressAndReleaseInsideAnEnabledButtonClicks) {
+    TestWindow w(kButtons);
+    ASSERT_TRUE(w.Open());
+    w.onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType == L"click" && msg.pSender->GetName() == L"okbtn") w.Close(1);
+    };
+    POINT ok = w.CenterOf(L"okbtn");
+    HWND hwnd = w.GetHWND();
+    // Pressed on the button, released outside: no click.
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(ok.x, ok.y));
+    PostMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 200));
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(300, 200));
+    // Pressed outside, released on it: no click either. A disabled button never clicks.
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 200));
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(ok.x, ok.y));
+    w.PostClick(L"offbtn");
+    w.PostClick(L"okbtn");
+    EXPECT_EQ(w.ShowModal(), 1u);
+    EXPECT_EQ(w.Count(L"click", L"okbtn"), 1u);
+    EXPECT_EQ(w.Count(L"click", L"offbtn"), 0u);
+}
+
+TEST(Click, ExceptionInAHandlerStaysInsideTheWindow) {
+    TestWindow w(kButtons);
+    ASSERT_TRUE(w.Open());
+    w.onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType != L"click") return;
+        if (msg.pSender->GetName() == L"throwbtn") throw std::runtime_error("handler failed");
+        if (msg.pSender->GetName() == L"okbtn") w.Close(1);
+    };
+    w.PostClick(L"throwbtn");
+    w.PostClick(L"okbtn");
+    EXPECT_EQ(w.ShowModal(), 1u);  // the window went on working
+}
+
+TEST(Option, GroupKeepsOneSelectedAndReportsTheNewOne) {
+    TestWindow w(kButtons);
+    ASSERT_TRUE(w.Open());
+    auto* a = w.Find<COptionUI>(L"a");
+    auto* b = w.Find<COptionUI>(L"b");
+    auto* c = w.Find<COptionUI>(L"c");
+    auto* free = w.Find<COptionUI>(L"free");
+    EXPECT_EQ(a->GetGroup(), L"g");
+    EXPECT_TRUE(a->IsSelected());
+    w.PostClick(L"b");
+    w.PostClick(L"b");  // selecting the selected one changes nothing
+    w.PostClick(L"free");
+    uitest::Pump(300);
+    EXPECT_FALSE(a->IsSelected());
+    EXPECT_TRUE(b->IsSelected());
+    EXPECT_FALSE(c->IsSelected());
+    EXPECT_EQ(w.Count(L"click", L"b"), 2u);
+    EXPECT_EQ(w.Count(L"selectchanged", L"b"), 1u);
+    EXPECT_EQ(w.Count(L"selectchanged", L"a"), 0u);  // cleared members stay quiet
+    EXPECT_FALSE(free->IsSelected());                 // no group: a click toggles
+    EXPECT_EQ(w.Count(L"selectchanged", L"free"), 1u);
+    c->Selected(true);
+    EXPECT_FALSE(b->IsSelected());
+    DestroyWindow(w.GetHWND());
+}
+
+TEST(Keyboard, EscapeAndAltF4CloseLikeTheCloseButton) {
+    {
+        TestWindow w(kButtons);
+        ASSERT_TRUE(w.Open());
+        PostMessageW(w.GetHWND(), WM_KEYDOWN, VK_ESCAPE, 0);
+        EXPECT_EQ(w.ShowModal(), static_cast<UINT>(IDCANCEL));
+        EXPECT_EQ(w.Count(L"click", L"closebtn"), 1u);
+    }
+    {
+        TestWindow w(kButtons);
+        ASSERT_TRUE(w.Open());
+        // The close button's handler decides, as it does for a click.
+        w.onNotify = [&](TNotifyUI& msg) {
+            if (msg.sType == L"click" && msg.pSender->GetName() == L"closebtn") w.Close(6);
+        };
+        PostMessageW(w.GetHWND(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_EQ(w.ShowModal(), 6u);
+        EXPECT_EQ(w.Count(L"click", L"closebtn"), 1u);
+    }
+    {
+        TestWindow w(kNoCloseButton);
+        ASSERT_TRUE(w.Open());
+        PostMessageW(w.GetHWND(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(w.ShowModal(), static_cast<UINT>(IDCANCEL));
+    }
+    {
+        // A hidden close button is not clicked.
+        TestWindow w(kButtons);
+        ASSERT_TRUE(w.Open());
+        w.Find(L"closebtn")->SetVisible(false);
+        PostMessageW(w.GetHWND(), WM_KEYDOWN, VK_ESCAPE, 0);
+        EXPECT_EQ(w.ShowModal(), static_cast<UINT>(IDCANCEL));
+        EXPECT_EQ(w.Count(L"click", L"closebtn"), 0u);
+    }
+}
+
+TEST(Modal, NestedWindowsAndSelfDeletion) {
+    TestWindow outer(kButtons);
+    ASSERT_TRUE(outer.Open());
+    bool innerDeleted = false;
+    UINT innerResult = 0;
+    outer.onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType != L"click" || msg.pSender->GetName() != L"okbtn") return;
+        // As the product's windows do: made with new, deleting themselves.
+        auto* inner = new TestWindow(kButtons);
+        inner->deleted = &innerDeleted;
+        inner->deleteOnFinal = true;
+        inner->Open(outer.GetHWND());
+        inner->CenterWindow();
+        inner->PostClick(L"closebtn");
+        innerResult = inner->ShowModal();
+        outer.Close(42);
+    };
+    outer.PostClick(L"okbtn");
+    EXPECT_EQ(outer.ShowModal(), 42u);
+    EXPECT_EQ(innerResult, static_cast<UINT>(IDCANCEL));
+    EXPECT_TRUE(innerDeleted);
+}
+
+TEST(Modal, FirstCloseCodeWinsAndCloseBeforeShowing) {
+    TestWindow w(kButtons);
+    ASSERT_TRUE(w.Open());
+    w.Close(7);
+    w.Close(1);
+    EXPECT_EQ(w.ShowModal(), 7u);
+}
+
+TEST(Combo, MouseOpensTheDropDownAndPicksAnItem) {
+    TestWindow w(kCombo);
+    ASSERT_TRUE(w.Open());
+    auto* combo = w.Find<CComboUI>(L"combo");
+    w.onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType == L"dropdown") {
+            HWND drop = combo->GetDropDownWindow();
+            // The third item, 30 pixels each below a 1-pixel border.
+            PostMessageW(drop, WM_MOUSEMOVE, 0, MAKELPARAM(20, 1 + 2 * 30 + 15));
+            PostMessageW(drop, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 1 + 2 * 30 + 15));
+            PostMessageW(drop, WM_LBUTTONUP, 0, MAKELPARAM(20, 1 + 2 * 30 + 15));
+        } else if (msg.sType == L"itemselect") {
+            w.Close(100 + static_cast<UINT>(msg.wParam));
+        }
+    };
+    w.PostClick(L"combo");
+    EXPECT_EQ(w.ShowModal(), 102u);
+    EXPECT_EQ(combo->GetCurSel(), 2);
+    EXPECT_EQ(combo->GetItemTag(combo->GetCurSel()), -3);
+    EXPECT_EQ(combo->GetText(), L"丙");
+    EXPECT_FALSE(combo->IsDroppedDown());
+}
+
+TEST(Combo, KeyboardPicksInTheDropDownAndOnTheClosedCombo) {
+    TestWindow w(kCombo);
+    ASSERT_TRUE(w.Open());
+    auto* combo = w.Find<CComboUI>(L"combo");
+    w.onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType == L"dropdown") {
+            HWND drop = combo->GetDropDownWindow();
+            PostMessageW(drop, WM_KEYDOWN, VK_DOWN, 0);
+            PostMessageW(drop, WM_KEYDOWN, VK_RETURN, 0);
+        } else if (msg.sType == L"itemselect") {
+            w.Close(100 + static_cast<UINT>(msg.wParam));
+        }
+    };
+    w.PostClick(L"combo");
+    EXPECT_EQ(w.ShowModal(), 101u);
+    EXPECT_EQ(combo->GetItemTag(combo->GetCurSel()), 200);
+
+    TestWindow closed(kCombo);
+    ASSERT_TRUE(closed.Open());
+    auto* second = closed.Find<CComboUI>(L"combo");
+    second->SetFocus();
+    PostMessageW(closed.GetHWND(), WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(closed.GetHWND(), WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(closed.GetHWND(), WM_KEYDOWN, VK_DOWN, 0);  // stays on the last
+    uitest::Pump(200);
+    EXPECT_EQ(second->GetCurSel(), 2);
+    EXPECT_EQ(closed.Count(L"itemselect", L"combo"), 2u);
+    DestroyWindow(closed.GetHWND());
+}
+
+TEST(List, RowsThatDoNotFitScrollWithTheWheel) {
+    TestWindow w(Rows(10));
+    ASSERT_TRUE(w.Open());
+    ShowWindow(w.GetHWND(), SW_SHOWNA);
+    auto* list = w.Find<CListUI>(L"list");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->GetCount(), 10);
+    // 10 rows of 45 in 200 pixels below the header.
+    EXPECT_EQ(list->GetScrollRange(), 10 * 45 - 200);
+    RECT before = w.Find(L"n0")->GetPos();
+    POINT at = w.CenterOf(L"n1");
+    ClientToScreen(w.GetHWND(), &at);
+    PostMessageW(w.GetHWND(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(at.x, at.y));
+    uitest::Pump(200);
+    EXPECT_GT(list->GetScrollPos(), 0);
+    RECT after = w.Find(L"n0")->GetPos();
+    EXPECT_EQ(before.top - after.top, list->GetScrollPos());
+    // Dragging the scroll bar's thumb to the bottom shows the last row.
+    RECT pos = list->GetList()->GetPos();
+    int view = pos.bottom - pos.top, range = list->GetScrollRange();
+    int thumb = std::max(20, view * view / (view + range));
+    int thumbMiddle = pos.top + (view - thumb) * list->GetScrollPos() / range + thumb / 2;
+    PostMessageW(w.GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pos.right - 4, thumbMiddle));
+    PostMessageW(w.GetHWND(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(pos.right - 4, pos.bottom + 100));
+    PostMessageW(w.GetHWND(), WM_LBUTTONUP, 0, MAKELPARAM(pos.right - 4, pos.bottom + 100));
+    uitest::Pump(200);
+    EXPECT_EQ(list->GetScrollPos(), list->GetScrollRange());
+
+    TestWindow few(Rows(3));
+    ASSERT_TRUE(few.Open());
+    EXPECT_EQ(few.Find<CListUI>(L"list")->GetScrollRange(), 0);
+    DestroyWindow(few.GetHWND());
+    DestroyWindow(w.GetHWND());
+}
+
+TEST(Gif, PlaysOnItsOwn) {
+    ASSERT_TRUE(uitest::UseOwnArchive());
+    TestWindow w(LR"(<Window size="220,240"><VerticalLayout><GifAnim name="anim" width="195" height="210" bkimage="img1/dll.gif"/></VerticalLayout></Window>)");
+    ASSERT_TRUE(w.Open());
+    auto* anim = w.Find<CGifAnimUI>(L"anim");
+    ASSERT_TRUE(anim);
+    ASSERT_GT(anim->GetFrameCount(), 1u);
+    EXPECT_TRUE(anim->IsPlaying());
+    size_t first = anim->GetCurrentFrame();
+    uitest::Pump(1500);
+    EXPECT_NE(anim->GetCurrentFrame(), first);
+    anim->SetBkImage(L"img1/ccleaner.gif");  // another animation, from its start
+    EXPECT_EQ(anim->GetCurrentFrame(), 0u);
+    EXPECT_TRUE(anim->IsPlaying());
+    DestroyWindow(w.GetHWND());
+}
+
+TEST(Keyboard, TextEntryTakesTypedLinesAndHidesWithItsPage) {
+    TestWindow w(LR"(<Window size="300,200"><TabLayout name="tabs">
+      <VerticalLayout inset="10,10,10,10"><RichEdit name="edit" height="80" text="起"/></VerticalLayout>
+      <Label name="other"/></TabLayout></Window>)");
+    ASSERT_TRUE(w.Open());
+    ShowWindow(w.GetHWND(), SW_SHOWNA);
+    auto* edit = w.Find<CRichEditUI>(L"edit");
+    ASSERT_TRUE(edit);
+    HWND host = edit->GetHostWindow();
+    ASSERT_TRUE(host);
+    EXPECT_TRUE(IsWindowVisible(host));
+    EXPECT_TRUE(GetWindowLongW(host, GWL_STYLE) & ES_MULTILINE);
+    SendMessageW(host, EM_SETSEL, 1, 1);
+    for (wchar_t c : std::wstring(L"一\r二")) SendMessageW(host, WM_CHAR, c, 0);
+    EXPECT_EQ(edit->GetText(), L"起一\r\n二");
+    EXPECT_GE(w.Count(L"textchanged", L"edit"), 1u);
+    size_t changes = w.Count(L"textchanged", L"edit");
+    edit->SetText(L"新");  // set by the window itself: no notification
+    EXPECT_EQ(w.Count(L"textchanged", L"edit"), changes);
+    w.Find<CTabLayoutUI>(L"tabs")->SelectItem(1);
+    w.GetPaintManager().UpdateLayout();
+    EXPECT_FALSE(IsWindowVisible(host));
+    EXPECT_EQ(edit->GetText(), L"新");
+    DestroyWindow(w.GetHWND());
+}

@@ -1,0 +1,70 @@
+// A window for toolkit tests: its layout is XML text or a file name, it
+// records every notification, and a watchdog ends a modal loop that a
+// broken test would otherwise leave running.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/toolkit/UIlib.h"
+
+namespace uitest {
+
+constexpr UINT kWatchdogResult = 0xDEAD;
+constexpr DWORD kProductDialogStyle = 0x96C80000;
+
+struct Seen {
+    std::wstring type;
+    std::wstring sender;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+class TestWindow : public DuiLib::WindowImplBase {
+public:
+    explicit TestWindow(std::wstring layout, std::wstring folder = L"") : layout_(std::move(layout)), folder_(std::move(folder)) {}
+
+    // Creates the window and lays it out. The product's dialog style is
+    // 0x96C80000; without caption and system menu Wine does not hand the window
+    // to a window manager, and Xvfb has none to answer (each hide waits 2 s).
+    bool Open(HWND owner = nullptr, DWORD style = kProductDialogStyle & ~(WS_CAPTION | WS_SYSMENU));
+    DuiLib::CControlUI* Find(const wchar_t* name) { return m_PaintManager.FindControl(name); }
+    template <class T>
+    T* Find(const wchar_t* name) {
+        return m_PaintManager.Find<T>(name);
+    }
+    // Centre of a control in client coordinates.
+    POINT CenterOf(const wchar_t* name);
+    // Posts a real press and release at the point (hit-testing decides the control).
+    void PostClick(POINT pt);
+    void PostClick(const wchar_t* name) { PostClick(CenterOf(name)); }
+    size_t Count(const std::wstring& type, const std::wstring& sender) const;
+
+    std::vector<Seen> seen;
+    std::function<void(DuiLib::TNotifyUI&)> onNotify;
+    bool* deleted = nullptr;  // set when the window deletes itself
+    bool deleteOnFinal = false;
+
+protected:
+    LPCWSTR GetWindowClassName() const override { return L"UiTestWindow"; }
+    DuiLib::CDuiString GetSkinFile() override { return layout_; }
+    DuiLib::CDuiString GetSkinFolder() override { return folder_; }
+    void Notify(DuiLib::TNotifyUI& msg) override;
+    LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    void OnFinalMessage(HWND hWnd) override;
+
+private:
+    std::wstring layout_;
+    std::wstring folder_;
+};
+
+// Handles this thread's messages for a while.
+void Pump(DWORD ms);
+// Registers the test executable's own archive (its IDR_ZIPRES resource).
+bool UseOwnArchive();
+// A plain folder of layouts on disk.
+void UseFolder(const wchar_t* folder);
+
+}  // namespace uitest

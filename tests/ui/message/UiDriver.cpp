@@ -1,0 +1,189 @@
+#include "tests/ui/message/UiDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "platform/Text.h"
+#include "tests/support/TestService.h"
+#include "ui/MessageWnd.h"
+#include "ui/toolkit/UIlib.h"
+
+namespace test {
+
+namespace {
+
+bool UseArchiveIn(HMODULE module) {
+    HRSRC info = FindResourceW(module, L"IDR_ZIPRES", L"ZIPRES");
+    if (!info) return false;
+    const void* data = LockResource(LoadResource(module, info));
+    if (!data) return false;
+    DuiLib::CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
+    DuiLib::CPaintManagerUI::SetResourceType(DuiLib::UILIB_ZIPRESOURCE);
+    return DuiLib::CPaintManagerUI::SetResourceZip(data, SizeofResource(module, info));
+}
+
+BOOL CALLBACK CollectBox(HWND window, LPARAM parameter) {
+    wchar_t name[32] = {}, text[32] = {};
+    GetClassNameW(window, name, 32);
+    GetWindowTextW(window, text, 32);
+    if (std::wstring(name) == kMessageWndClass && std::wstring(text) == kMessageWndClass)
+        reinterpret_cast<std::vector<HWND>*>(parameter)->push_back(window);
+    return TRUE;
+}
+
+std::map<UINT_PTR, Ticker*>& Tickers() {
+    static std::map<UINT_PTR, Ticker*> tickers;
+    return tickers;
+}
+
+}  // namespace
+
+bool UseOwnArchive() { return UseArchiveIn(GetModuleHandleW(nullptr)); }
+
+bool UseArchiveOf(const std::wstring& exePath) {
+    HMODULE module = LoadLibraryExW(exePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return false;
+    bool ok = UseArchiveIn(module);  // the toolkit copies the bytes
+    FreeLibrary(module);
+    return ok;
+}
+
+std::wstring DosPath(const std::string& unixPath) {
+    using ToDos = wchar_t*(CDECL*)(const char*);
+    auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_dos_file_name")));
+    if (!toDos) return Utf8ToWide(unixPath);
+    wchar_t* dos = toDos(unixPath.c_str());
+    std::wstring path = dos ? dos : L"";
+    HeapFree(GetProcessHeap(), 0, dos);
+    return path;
+}
+
+std::vector<HWND> OpenBoxes() {
+    std::vector<HWND> boxes;
+    EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&boxes));
+    return boxes;
+}
+
+DuiLib::CControlUI* ControlOf(HWND window, const wchar_t* name) {
+    // The toolkit keeps each window's object in its user data.
+    auto* object = reinterpret_cast<DuiLib::CWindowWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* impl = dynamic_cast<DuiLib::WindowImplBase*>(object);
+    return impl ? impl->GetPaintManager().FindControl(name) : nullptr;
+}
+
+std::wstring TextOf(HWND window, const wchar_t* name) {
+    DuiLib::CControlUI* control = ControlOf(window, name);
+    return control ? std::wstring(control->GetText()) : L"<no " + std::wstring(name) + L">";
+}
+
+bool Shown(HWND window, const wchar_t* name) {
+    DuiLib::CControlUI* control = ControlOf(window, name);
+    return control && control->IsVisibleInTree();
+}
+
+void Click(HWND window, const wchar_t* name) {
+    auto* object = dynamic_cast<DuiLib::WindowImplBase*>(
+        reinterpret_cast<DuiLib::CWindowWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA)));
+    if (!object) return;
+    object->GetPaintManager().UpdateLayout();
+    DuiLib::CControlUI* control = object->GetPaintManager().FindControl(name);
+    if (!control) return;
+    RECT rc = control->GetPos();
+    LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    PostMessageW(window, WM_MOUSEMOVE, 0, at);
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(window, WM_LBUTTONUP, 0, at);
+}
+
+OwnerWindow::OwnerWindow() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VantoroTestOwner";
+    RegisterClassW(&wc);  // fails harmlessly once registered
+    hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 700, 500,
+                            nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+OwnerWindow::~OwnerWindow() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+OwnerWindow& SharedOwner() {
+    static auto* owner = new OwnerWindow;  // left for the process's end
+    return *owner;
+}
+
+Ticker::Ticker(std::function<bool()> step) : step_(std::move(step)) {
+    id_ = SetTimer(nullptr, 0, 30, Tick);
+    Tickers()[id_] = this;
+}
+
+Ticker::~Ticker() {
+    KillTimer(nullptr, id_);
+    Tickers().erase(id_);
+}
+
+void CALLBACK Ticker::Tick(HWND, UINT, UINT_PTR id, DWORD) {
+    auto found = Tickers().find(id);
+    if (found == Tickers().end()) return;
+    Ticker* self = found->second;
+    if (self->busy_ || self->finished_) return;
+    self->busy_ = true;
+    bool done = self->step_();
+    // The step may have run a nested loop in which this ticker went away.
+    found = Tickers().find(id);
+    if (found == Tickers().end() || found->second != self) return;
+    self->busy_ = false;
+    if (done) {
+        self->finished_ = true;
+        KillTimer(nullptr, id);
+    }
+}
+
+int Answering(const wchar_t* button, const std::function<void()>& fn, const std::function<void(HWND)>& check) {
+    std::set<HWND> answered;
+    int count = 0;
+    DWORD start = GetTickCount();
+    Ticker ticker([&] {
+        std::erase_if(answered, [](HWND box) { return !IsWindow(box); });  // handles may come back
+        for (HWND box : OpenBoxes()) {
+            if (GetTickCount() - start > 15000) {
+                ADD_FAILURE() << "a message box stayed open";
+                PostMessageW(box, WM_CLOSE, 0, 0);
+                continue;
+            }
+            if (answered.count(box) || !IsWindowVisible(box)) continue;
+            answered.insert(box);
+            ++count;
+            if (check) check(box);
+            Click(box, button);
+        }
+        return false;
+    });
+    fn();
+    return count;
+}
+
+std::string AwaitFile(const std::wstring& path, DWORD ms) {
+    for (DWORD waited = 0; waited < ms && !FileExists(path); waited += 100) Pump(100);
+    Pump(200);  // let the writer finish its line
+    return FileExists(path) ? ReadFile(path) : std::string();
+}
+
+void Pump(DWORD ms) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    }
+}
+
+}  // namespace test

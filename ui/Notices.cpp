@@ -1,0 +1,73 @@
+#include "ui/Notices.h"
+
+#include "net/HttpSession.h"
+#include "platform/Shell.h"
+#include "ui/MessageWnd.h"
+#include "ui/PercentEncode.h"
+
+const wchar_t kDefaultChatUrl[] = L"http://127.0.0.1:18080/kefu?from=client";
+
+namespace {
+
+constexpr int kCancelled = 16;
+constexpr int kHostNotResolved = 3;
+constexpr int kConnectFailed = 1;
+const wchar_t kNoticeTitle[] = L"提示";
+const wchar_t kCheckNetwork[] = L"。请检查网络是否可行或者使用了代理服务器";
+
+std::wstring FileNameOf(std::wstring_view path) {
+    size_t slash = path.rfind(L'\\');
+    return std::wstring(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
+}
+
+}  // namespace
+
+std::wstring RequestFailureText(int status, int errorCode) {
+    if (status == 200 && errorCode == kCancelled) return {};
+    if (status == 0 && errorCode == kHostNotResolved) return ErrorText(kHostNotResolved) + kCheckNetwork;
+    if (status == 0 && errorCode == kConnectFailed) return ErrorText(kConnectFailed);
+    if (status == 404 && errorCode == 0) return L"未找到资源。联系客服处理。";
+    return L"状态码: " + std::to_wstring(status) + L",错误码: " + std::to_wstring(errorCode);
+}
+
+std::wstring RequestFailureChatLink(std::wstring_view requestUrl, int status, int errorCode) {
+    return ChatLink(kDefaultChatUrl, {requestUrl, L"状态码: " + std::to_wstring(status),
+                                      L"错误码: " + std::to_wstring(errorCode)});
+}
+
+void ReportRequestFailure(HWND owner, const std::wstring& requestUrl, int status, int errorCode) {
+    std::wstring text = RequestFailureText(status, errorCode);
+    if (text.empty()) return;
+    // One notice at a time: a box already open (any message box) wins.
+    if (FindWindowW(kMessageWndClass, kMessageWndClass)) return;
+    ShowMessage(owner, text, kNoticeTitle, kMessageInfo);
+    ShellOpen(RequestFailureChatLink(requestUrl, status, errorCode), {});
+}
+
+DownloadFailureNotice DescribeDownloadFailure(int status, int errorCode, int resultId, std::wstring_view targetPath) {
+    DownloadFailureNotice notice;
+    if (status == 200 && errorCode == kCancelled) return notice;
+    if (status == -1 && errorCode == -1 && resultId == -1) return notice;
+    notice.show = true;
+    if (status == 0 && errorCode == kHostNotResolved) {
+        notice.text = ErrorText(kHostNotResolved) + kCheckNetwork;
+    } else if (status == 404 && errorCode == 0) {
+        notice.text = L"未找到资源" + FileNameOf(targetPath) + L"。联系客服处理。";
+    } else {
+        notice.type = kMessageQuestion;
+        notice.text = L"下载文件: " + FileNameOf(targetPath) + L"出现了错误。状态码:" + std::to_wstring(status) + L"," +
+                      ErrorText(errorCode) + L",是否到浏览器下载？";
+    }
+    return notice;
+}
+
+void ReportDownloadFailure(HWND owner, int status, int errorCode, int resultId, const std::wstring& downloadUrl,
+                           const std::wstring& targetPath) {
+    DownloadFailureNotice notice = DescribeDownloadFailure(status, errorCode, resultId, targetPath);
+    if (!notice.show) return;
+    int answer = ShowMessage(owner, notice.text, kNoticeTitle, notice.type);
+    if (notice.type != kMessageQuestion || answer != kMessageOk) return;
+    // An empty address would open the current folder instead of a browser.
+    if (downloadUrl.empty() || ShellOpen(downloadUrl, {}) <= 32)
+        ShowMessage(owner, L"打开默认浏览器出现了错误，请联系客服处理。", kNoticeTitle, kMessageQuestion);
+}

@@ -1,0 +1,35 @@
+// The two failure notices that windows show after a failed request or a failed
+// download: the wording, the message box, and the customer-service chat.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+// The chat page opened after a network failure notice; the main window's
+// customer-service link falls back to it too. It already carries a query.
+extern const wchar_t kDefaultChatUrl[];
+
+// Network failure notice: the text, or "" for a cancelled request (status 200,
+// error code 16), which shows nothing.
+std::wstring RequestFailureText(int status, int errorCode);
+// The chat link opened after the notice: kDefaultChatUrl with c1 the request
+// URL, c2 "状态码: <status>", c3 "错误码: <error code>".
+std::wstring RequestFailureChatLink(std::wstring_view requestUrl, int status, int errorCode);
+// Shows the notice (type 1, "提示") unless a message box is already open, then
+// opens the chat link. Status and error code are those of the completion record.
+void ReportRequestFailure(HWND owner, const std::wstring& requestUrl, int status, int errorCode);
+
+// What the download failure notice shows for a DownloadResult.
+struct DownloadFailureNotice {
+    bool show = false;
+    int type = 1;              // the message box type: 0 asks whether to use the browser
+    std::wstring text;
+};
+// targetPath's file name (after its last "\") names the file.
+DownloadFailureNotice DescribeDownloadFailure(int status, int errorCode, int resultId, std::wstring_view targetPath);
+// Shows that notice; when the user agrees, opens downloadUrl in the browser and
+// says so when the browser cannot be started. (-1, -1, -1) and a cancelled
+// download show nothing.
+void ReportDownloadFailure(HWND owner, int status, int errorCode, int resultId, const std::wstring& downloadUrl,
+                           const std::wstring& targetPath);

@@ -1,0 +1,609 @@
+#include "ui/toolkit/PaintManager.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "ui/toolkit/Attributes.h"
+#include "ui/toolkit/Button.h"
+#include "ui/toolkit/Combo.h"
+#include "ui/toolkit/RichEdit.h"
+#include "ui/toolkit/Shadow.h"
+
+namespace DuiLib {
+namespace {
+
+std::vector<CPaintManagerUI*>& Managers() {
+    static std::vector<CPaintManagerUI*> managers;
+    return managers;
+}
+
+TEventUI MakeEvent(int type, CControlUI* sender, POINT pt, WPARAM wParam = 0, LPARAM lParam = 0) {
+    TEventUI event;
+    event.Type = type;
+    event.pSender = sender;
+    event.dwTimestamp = GetTickCount();
+    event.ptMouse = pt;
+    event.wParam = wParam;
+    event.lParam = lParam;
+    return event;
+}
+
+bool IsDescendant(CControlUI* control, CControlUI* ancestor) {
+    for (CControlUI* c = control; c; c = c->GetParent())
+        if (c == ancestor) return true;
+    return false;
+}
+
+}  // namespace
+
+CPaintManagerUI::CPaintManagerUI() = default;
+
+CPaintManagerUI::~CPaintManagerUI() {
+    // Controls reap themselves from this manager while the tree goes.
+    root_.reset();
+    for (const TimerInfo& t : timers_)
+        if (hwnd_ && IsWindow(hwnd_)) ::KillTimer(hwnd_, t.windowId);
+    timers_.clear();
+    shadowWindow_.reset();
+    if (toolTip_ && IsWindow(toolTip_)) DestroyWindow(toolTip_);
+    std::erase(Managers(), this);
+}
+
+// ---- process-wide resources
+
+void CPaintManagerUI::SetInstance(HINSTANCE instance) { Resources::SetInstance(instance); }
+HINSTANCE CPaintManagerUI::GetInstance() { return Resources::Instance(); }
+CDuiString CPaintManagerUI::GetInstancePath() { return Resources::InstancePath(); }
+void CPaintManagerUI::SetResourceDll(HINSTANCE module) { Resources::SetResourceDll(module); }
+HINSTANCE CPaintManagerUI::GetResourceDll() { return Resources::ResourceDll(); }
+void CPaintManagerUI::SetResourceType(int type) { Resources::SetType(type); }
+int CPaintManagerUI::GetResourceType() { return Resources::Type(); }
+void CPaintManagerUI::SetResourcePath(std::wstring_view path) { Resources::SetPath(path); }
+CDuiString CPaintManagerUI::GetResourcePath() { return Resources::Path(); }
+bool CPaintManagerUI::SetResourceZip(const void* data, unsigned int size) { return Resources::SetZip(data, size); }
+void CPaintManagerUI::ReleaseResources() { Resources::Release(); }
+
+void CPaintManagerUI::MessageLoop() {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (!TranslateMessage(&msg)) {
+            ::TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+bool CPaintManagerUI::TranslateMessage(const MSG* msg) {
+    if (!msg || msg->message != WM_KEYDOWN || msg->wParam != VK_ESCAPE) return false;
+    // Escape in a hosted child (an edit box) closes the toolkit window around it.
+    HWND root = GetAncestor(msg->hwnd, GA_ROOT);
+    if (!root || root == msg->hwnd) return false;
+    for (CPaintManagerUI* manager : Managers()) {
+        if (manager->hwnd_ == root) {
+            SendMessageW(root, WM_KEYDOWN, VK_ESCAPE, msg->lParam);
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- this window
+
+void CPaintManagerUI::Init(HWND hwnd) {
+    hwnd_ = hwnd;
+    if (std::find(Managers().begin(), Managers().end(), this) == Managers().end()) Managers().push_back(this);
+}
+
+bool CPaintManagerUI::AttachDialog(CControlUI* root) {
+    if (!root) return false;
+    hot_ = capture_ = focus_ = nullptr;
+    root_.reset(root);
+    if (roundCorner_.cx > 0 && root->GetBorderRound().cx == 0) root->SetBorderRound(roundCorner_);
+    root->SetManager(this, nullptr, true);
+    NeedUpdate();
+    return true;
+}
+
+bool CPaintManagerUI::LoadResourceFile(std::wstring_view file, std::string& out) const {
+    return Resources::Load(skinFolder_, file, out);
+}
+
+std::shared_ptr<const Image> CPaintManagerUI::GetImage(std::wstring_view file) const {
+    return Resources::LoadImage(skinFolder_, file);
+}
+
+CControlUI* CPaintManagerUI::FindControl(std::wstring_view name) const {
+    if (!root_ || name.empty()) return nullptr;
+    return root_->FindControl([name](CControlUI* c) { return c->GetName() == name; });
+}
+
+CControlUI* CPaintManagerUI::FindControl(POINT pt) const { return root_ ? root_->FindControlAt(pt) : nullptr; }
+
+CControlUI* CPaintManagerUI::FindSubControlByName(CControlUI* parent, std::wstring_view name) const {
+    if (!parent) return nullptr;
+    return parent->FindControl([name](CControlUI* c) { return c->GetName() == name; });
+}
+
+void CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
+    if (notifier && std::find(notifiers_.begin(), notifiers_.end(), notifier) == notifiers_.end())
+        notifiers_.push_back(notifier);
+}
+
+void CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) { std::erase(notifiers_, notifier); }
+
+void CPaintManagerUI::SendNotify(CControlUI* sender, std::wstring_view type, WPARAM wParam, LPARAM lParam) {
+    TNotifyUI msg;
+    msg.sType = type;
+    msg.pSender = sender;
+    msg.dwTimestamp = GetTickCount();
+    DWORD pos = GetMessagePos();
+    msg.ptMouse = POINT{GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
+    if (hwnd_) ScreenToClient(hwnd_, &msg.ptMouse);
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    SendNotify(msg);
+}
+
+void CPaintManagerUI::SendNotify(TNotifyUI& msg) {
+    // A copy: a notifier may add or remove notifiers while it runs.
+    std::vector<INotifyUI*> notifiers = notifiers_;
+    for (INotifyUI* notifier : notifiers) notifier->Notify(msg);
+}
+
+void CPaintManagerUI::SetInitSize(int cx, int cy) {
+    initSize_ = SIZE{cx, cy};
+    if (hwnd_ && cx > 0 && cy > 0 && !(GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD))
+        SetWindowPos(hwnd_, nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
+void CPaintManagerUI::SetRoundCorner(int cx, int cy) {
+    roundCorner_ = SIZE{cx, cy};
+    shapeSize_ = SIZE{};
+    ApplyWindowShape();
+}
+
+void CPaintManagerUI::SetShadow(const WindowShadow& shadow) {
+    shadow_ = shadow;
+    if (!shadow_.enabled) shadowWindow_.reset();
+    UpdateShadow();
+}
+
+void CPaintManagerUI::SetWindowAttribute(std::wstring_view name, std::wstring_view value) {
+    if (name == L"size") {
+        SIZE s = ParseSize(value);
+        SetInitSize(s.cx, s.cy);
+    } else if (name == L"mininfo") {
+        SIZE s = ParseSize(value);
+        SetMinInfo(s.cx, s.cy);
+    } else if (name == L"maxinfo") {
+        SIZE s = ParseSize(value);
+        SetMaxInfo(s.cx, s.cy);
+    } else if (name == L"caption") {
+        SetCaptionRect(ParseRect(value));
+    } else if (name == L"roundcorner") {
+        SIZE s = ParseSize(value);
+        SetRoundCorner(s.cx, s.cy);
+    } else if (name == L"sizebox") {
+        SetSizeBox(ParseRect(value));
+    } else if (name == L"shadowimage" || name == L"shadow") {
+        WindowShadow s = shadow_;
+        s.image = value;
+        s.enabled = true;
+        SetShadow(s);
+    } else if (name == L"shadowsize") {
+        WindowShadow s = shadow_;
+        s.size = std::max(0, ParseInt(value));
+        s.enabled = s.size > 0;
+        SetShadow(s);
+    } else if (name == L"shadowcorner") {
+        WindowShadow s = shadow_;
+        s.corner = ParseRect(value);
+        SetShadow(s);
+    } else if (name == L"shadowcolor") {
+        WindowShadow s = shadow_;
+        s.color = ParseColor(value).value_or(s.color);
+        SetShadow(s);
+    } else if (name == L"showshadow") {
+        WindowShadow s = shadow_;
+        s.enabled = ParseBool(value);
+        SetShadow(s);
+    }
+}
+
+void CPaintManagerUI::AddFont(int id, const FontSpec& spec, bool isDefault) {
+    auto it = std::find_if(fonts_.begin(), fonts_.end(), [id](const FontEntry& f) { return f.id == id; });
+    if (it != fonts_.end()) it->spec = spec;
+    else fonts_.push_back(FontEntry{id, spec});
+    if (isDefault || defaultFont_ < 0) {
+        auto found = std::find_if(fonts_.begin(), fonts_.end(), [id](const FontEntry& f) { return f.id == id; });
+        defaultFont_ = static_cast<int>(found - fonts_.begin());
+    }
+}
+
+std::shared_ptr<FontHandle> CPaintManagerUI::GetFont(int id, bool bold, bool underline, bool italic) const {
+    FontSpec spec;  // 微软雅黑 12 when the layout has no fonts
+    auto it = std::find_if(fonts_.begin(), fonts_.end(), [id](const FontEntry& f) { return f.id == id; });
+    if (it != fonts_.end()) spec = it->spec;
+    else if (defaultFont_ >= 0) spec = fonts_[defaultFont_].spec;
+    spec.bold = spec.bold || bold;
+    spec.underline = spec.underline || underline;
+    spec.italic = spec.italic || italic;
+    return AcquireFont(spec);
+}
+
+HFONT CPaintManagerUI::GetFontHandle(int id) const { return GetFont(id)->font.Get(); }
+
+bool CPaintManagerUI::SetTimer(CControlUI* control, UINT id, UINT elapseMs) {
+    if (!hwnd_ || !control) return false;
+    auto it = std::find_if(timers_.begin(), timers_.end(),
+                           [&](const TimerInfo& t) { return t.control == control && t.id == id; });
+    UINT_PTR windowId = it != timers_.end() ? it->windowId : nextTimerId_++;
+    if (!::SetTimer(hwnd_, windowId, elapseMs, nullptr)) return false;
+    if (it == timers_.end()) timers_.push_back(TimerInfo{control, id, windowId});
+    return true;
+}
+
+bool CPaintManagerUI::KillTimer(CControlUI* control, UINT id) {
+    auto it = std::find_if(timers_.begin(), timers_.end(),
+                           [&](const TimerInfo& t) { return t.control == control && t.id == id; });
+    if (it == timers_.end()) return false;
+    if (hwnd_) ::KillTimer(hwnd_, it->windowId);
+    timers_.erase(it);
+    return true;
+}
+
+void CPaintManagerUI::KillTimers(CControlUI* control) {
+    for (auto it = timers_.begin(); it != timers_.end();) {
+        if (it->control == control) {
+            if (hwnd_) ::KillTimer(hwnd_, it->windowId);
+            it = timers_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void CPaintManagerUI::SetFocus(CControlUI* control) {
+    if (control == focus_) return;
+    CControlUI* old = focus_;
+    focus_ = control;
+    if (old) {
+        TEventUI event = MakeEvent(UIEVENT_KILLFOCUS, old, POINT{});
+        old->DoEvent(event);
+    }
+    if (control && focus_ == control) {
+        TEventUI event = MakeEvent(UIEVENT_SETFOCUS, control, POINT{});
+        control->DoEvent(event);
+    }
+}
+
+void CPaintManagerUI::Invalidate() {
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void CPaintManagerUI::Invalidate(const RECT& rc) {
+    if (hwnd_ && !IsEmptyRect(rc)) InvalidateRect(hwnd_, &rc, FALSE);
+}
+
+void CPaintManagerUI::NeedUpdate() {
+    needUpdate_ = true;
+    Invalidate();
+}
+
+void CPaintManagerUI::UpdateLayout() {
+    if (!root_) return;
+    for (int pass = 0; pass < 3 && needUpdate_; ++pass) {
+        needUpdate_ = false;
+        RECT client{};
+        if (hwnd_) GetClientRect(hwnd_, &client);
+        if (IsEmptyRect(client) && initSize_.cx > 0) client = RECT{0, 0, initSize_.cx, initSize_.cy};
+        root_->SetPos(client);
+    }
+    needUpdate_ = false;
+    SyncHostedEdits();
+}
+
+bool CPaintManagerUI::PaintBuffer(const RECT& area, RECT& painted) {
+    UpdateLayout();
+    RECT client{};
+    if (hwnd_) GetClientRect(hwnd_, &client);
+    if (IsEmptyRect(client) && root_) client = root_->GetPos();
+    if (IsEmptyRect(client) || !backBuffer_.Resize(client.right, client.bottom)) return false;
+    Canvas canvas = backBuffer_.GetCanvas();
+    painted = IntersectRects(area, client);
+    DWORD base = root_ && (root_->GetBkColor() >> 24) == 0xFF ? root_->GetBkColor() : 0xFFFFFFFF;
+    FillRect(canvas, painted, base, painted);
+    if (root_) root_->DoPaint(canvas, painted);
+    GdiFlush();
+    return true;
+}
+
+void CPaintManagerUI::Render(HDC dc, const RECT& area) {
+    RECT paint{};
+    if (!dc || !PaintBuffer(area, paint)) return;
+    BitBlt(dc, paint.left, paint.top, paint.right - paint.left, paint.bottom - paint.top, backBuffer_.GetDC(),
+           paint.left, paint.top, SRCCOPY);
+}
+
+bool CPaintManagerUI::RenderToPixels(std::vector<uint32_t>& pixels, int& width, int& height) {
+    RECT client{0, 0, 0x7FFF, 0x7FFF}, painted{};
+    if (!PaintBuffer(client, painted)) return false;
+    Canvas canvas = backBuffer_.GetCanvas();
+    MakeOpaque(canvas, painted);
+    width = painted.right;
+    height = painted.bottom;
+    pixels.assign(canvas.bits, canvas.bits + static_cast<size_t>(canvas.width) * canvas.height);
+    if (canvas.width != width || canvas.height != height) return false;
+    return true;
+}
+
+void CPaintManagerUI::ReapObjects(CControlUI* control) {
+    if (hot_ && IsDescendant(hot_, control)) hot_ = nullptr;
+    if (capture_ && IsDescendant(capture_, control)) capture_ = nullptr;
+    if (focus_ && IsDescendant(focus_, control)) focus_ = nullptr;
+    if (toolTipFor_ && IsDescendant(toolTipFor_, control)) toolTipFor_ = nullptr;
+    KillTimers(control);
+}
+
+void CPaintManagerUI::RegisterHostedEdit(CRichEditUI* edit) {
+    if (std::find(edits_.begin(), edits_.end(), edit) == edits_.end()) edits_.push_back(edit);
+}
+
+void CPaintManagerUI::UnregisterHostedEdit(CRichEditUI* edit) { std::erase(edits_, edit); }
+
+void CPaintManagerUI::SyncHostedEdits() {
+    for (CRichEditUI* edit : edits_) edit->SyncHostWindow();
+}
+
+void CPaintManagerUI::ApplyWindowShape() {
+    if (!hwnd_ || (GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD)) return;
+    RECT rc;
+    GetWindowRect(hwnd_, &rc);
+    SIZE size{rc.right - rc.left, rc.bottom - rc.top};
+    if (size.cx == shapeSize_.cx && size.cy == shapeSize_.cy) return;
+    shapeSize_ = size;
+    if (roundCorner_.cx <= 0 || IsZoomed(hwnd_)) {
+        SetWindowRgn(hwnd_, nullptr, TRUE);
+        return;
+    }
+    // The system owns the region once it is set.
+    HRGN region = CreateRoundRectRgn(0, 0, size.cx + 1, size.cy + 1, roundCorner_.cx * 2, roundCorner_.cy * 2);
+    if (region && !SetWindowRgn(hwnd_, region, TRUE)) DeleteObject(region);
+}
+
+void CPaintManagerUI::UpdateShadow() {
+    if (!hwnd_ || !shadow_.enabled || shadow_.size <= 0) {
+        shadowWindow_.reset();
+        return;
+    }
+    if (!shadowWindow_) shadowWindow_ = std::make_unique<ShadowWindow>(*this);
+    shadowWindow_->Update();
+}
+
+void CPaintManagerUI::SetHot(CControlUI* control, POINT pt) {
+    if (control && !control->IsEnabledInTree()) control = nullptr;
+    if (control == hot_) return;
+    CControlUI* old = hot_;
+    hot_ = control;
+    if (old) {
+        TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, old, pt);
+        old->DoEvent(event);
+    }
+    if (control && hot_ == control) {
+        TEventUI event = MakeEvent(UIEVENT_MOUSEENTER, control, pt);
+        control->DoEvent(event);
+    }
+    UpdateToolTip();
+}
+
+void CPaintManagerUI::UpdateToolTip() {
+    if (!hwnd_ || hot_ == toolTipFor_) return;
+    toolTipFor_ = hot_;
+    TTTOOLINFOW info{};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;  // comctl32 5 rejects the larger struct
+    info.hwnd = hwnd_;
+    info.uId = 1;
+    if (toolTip_) SendMessageW(toolTip_, TTM_DELTOOL, 0, reinterpret_cast<LPARAM>(&info));
+    if (!hot_ || hot_->GetToolTip().empty()) return;
+    if (!toolTip_) {
+        static bool initialised = false;
+        if (!initialised) {
+            INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+            InitCommonControlsEx(&controls);
+            initialised = true;
+        }
+        toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+        if (!toolTip_) return;
+        SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, 400);
+    }
+    toolTipText_ = hot_->GetToolTip();
+    info.uFlags = TTF_SUBCLASS;
+    info.rect = hot_->GetPos();
+    info.lpszText = toolTipText_.data();
+    SendMessageW(toolTip_, TTM_ADDTOOL, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void CPaintManagerUI::DispatchMouse(int type, WPARAM wParam, LPARAM lParam) {
+    POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    switch (type) {
+        case UIEVENT_MOUSEMOVE: {
+            if (!trackingMouse_) {
+                TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd_, 0};
+                trackingMouse_ = TrackMouseEvent(&track) != FALSE;
+            }
+            if (capture_) {
+                TEventUI event = MakeEvent(UIEVENT_MOUSEMOVE, capture_, pt, wParam, lParam);
+                capture_->DoEvent(event);
+                return;
+            }
+            SetHot(FindControl(pt), pt);
+            if (hot_) {
+                TEventUI event = MakeEvent(UIEVENT_MOUSEMOVE, hot_, pt, wParam, lParam);
+                hot_->DoEvent(event);
+            }
+            return;
+        }
+        case UIEVENT_BUTTONDOWN: {
+            CControlUI* control = FindControl(pt);
+            if (!control || !control->IsEnabledInTree()) return;
+            SetHot(control, pt);
+            capture_ = control;
+            ::SetCapture(hwnd_);
+            if (control->IsInteractive()) {
+                if (!dynamic_cast<CRichEditUI*>(control) && ::GetFocus() != hwnd_) ::SetFocus(hwnd_);
+                SetFocus(control);
+            }
+            if (capture_ != control) return;  // focus handling removed it
+            TEventUI event = MakeEvent(UIEVENT_BUTTONDOWN, control, pt, wParam, lParam);
+            control->DoEvent(event);
+            return;
+        }
+        case UIEVENT_BUTTONUP: {
+            CControlUI* control = capture_;
+            capture_ = nullptr;
+            if (GetCapture() == hwnd_) ReleaseCapture();
+            if (!control) return;
+            TEventUI event = MakeEvent(UIEVENT_BUTTONUP, control, pt, wParam, lParam);
+            control->DoEvent(event);  // may close the window or remove the control
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    result = 0;
+    if (!hwnd_) return false;
+    switch (uMsg) {
+        case WM_PAINT: {
+            UpdateLayout();  // before BeginPaint, so what layout invalidates is painted now
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd_, &ps);
+            if (!IsEmptyRect(ps.rcPaint)) Render(dc, ps.rcPaint);
+            EndPaint(hwnd_, &ps);
+            return true;
+        }
+        case WM_PRINTCLIENT: {
+            RECT client;
+            GetClientRect(hwnd_, &client);
+            Render(reinterpret_cast<HDC>(wParam), client);
+            return true;
+        }
+        case WM_ERASEBKGND:
+            result = 1;
+            return true;
+        case WM_SIZE:
+            if (root_) NeedUpdate();
+            ApplyWindowShape();
+            UpdateShadow();
+            return false;
+        case WM_MOVE:
+        case WM_SHOWWINDOW:
+        case WM_WINDOWPOSCHANGED:
+        case WM_ACTIVATE:
+            if (shadowWindow_) {
+                if (uMsg == WM_SHOWWINDOW && !wParam) shadowWindow_->Destroy();
+                else shadowWindow_->Update();
+            } else if (uMsg == WM_SHOWWINDOW && wParam) {
+                UpdateShadow();
+            }
+            return false;
+        case WM_MOUSEMOVE:
+            DispatchMouse(UIEVENT_MOUSEMOVE, wParam, lParam);
+            return true;
+        case WM_MOUSELEAVE:
+            trackingMouse_ = false;
+            if (!capture_) SetHot(nullptr, POINT{});
+            return true;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            DispatchMouse(UIEVENT_BUTTONDOWN, wParam, lParam);
+            return true;
+        case WM_LBUTTONUP:
+            DispatchMouse(UIEVENT_BUTTONUP, wParam, lParam);
+            return true;
+        case WM_CAPTURECHANGED:
+            if (capture_ && reinterpret_cast<HWND>(lParam) != hwnd_) {
+                // Capture taken away: the press ends outside every control.
+                CControlUI* control = capture_;
+                capture_ = nullptr;
+                TEventUI event = MakeEvent(UIEVENT_BUTTONUP, control, POINT{-30000, -30000});
+                control->DoEvent(event);
+            }
+            return false;
+        case WM_MOUSEWHEEL: {
+            POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            ScreenToClient(hwnd_, &pt);
+            CControlUI* control = FindControl(pt);
+            if (!control) return false;
+            TEventUI event = MakeEvent(UIEVENT_SCROLLWHEEL, control, pt, wParam, lParam);
+            control->DoEvent(event);
+            return true;
+        }
+        case WM_SETCURSOR: {
+            if (LOWORD(lParam) != HTCLIENT) return false;
+            bool hand = hot_ && hot_->IsEnabledInTree() &&
+                        (dynamic_cast<CButtonUI*>(hot_) || dynamic_cast<CComboUI*>(hot_));
+            SetCursor(LoadCursorW(nullptr, hand ? IDC_HAND : IDC_ARROW));
+            result = TRUE;
+            return true;
+        }
+        case WM_KEYDOWN:
+        case WM_CHAR: {
+            if (!focus_) return false;
+            TEventUI event = MakeEvent(uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR, focus_, POINT{}, wParam,
+                                       lParam);
+            event.chKey = static_cast<wchar_t>(wParam);
+            focus_->DoEvent(event);
+            return true;
+        }
+        case WM_TIMER: {
+            auto it = std::find_if(timers_.begin(), timers_.end(),
+                                   [wParam](const TimerInfo& t) { return t.windowId == wParam; });
+            if (it == timers_.end()) return false;
+            CControlUI* control = it->control;
+            TEventUI event = MakeEvent(UIEVENT_TIMER, control, POINT{}, it->id, lParam);
+            control->DoEvent(event);
+            return true;
+        }
+        case WM_COMMAND:
+            if (HIWORD(wParam) == EN_CHANGE) {
+                for (CRichEditUI* edit : edits_)
+                    if (edit->GetHostWindow() == reinterpret_cast<HWND>(lParam)) {
+                        edit->OnHostChanged();
+                        return true;
+                    }
+            }
+            return false;
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC:
+            for (CRichEditUI* edit : edits_)
+                if (edit->GetHostWindow() == reinterpret_cast<HWND>(lParam)) {
+                    result = reinterpret_cast<LRESULT>(edit->OnCtlColor(reinterpret_cast<HDC>(wParam)));
+                    return true;
+                }
+            return false;
+        case WM_NCDESTROY:
+            std::erase(Managers(), this);
+            hwnd_ = nullptr;
+            return false;
+        case WM_DESTROY:
+            for (const TimerInfo& t : timers_) ::KillTimer(hwnd_, t.windowId);
+            timers_.clear();
+            shadowWindow_.reset();
+            if (toolTip_) {
+                DestroyWindow(toolTip_);
+                toolTip_ = nullptr;
+            }
+            return false;
+        default:
+            return false;
+    }
+}
+
+}  // namespace DuiLib

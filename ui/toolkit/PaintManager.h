@@ -1,0 +1,192 @@
+// CPaintManagerUI: the control tree of one window. It lays the tree out,
+// paints it double-buffered, turns mouse and keyboard messages into control
+// events, sends notifications to the window, and keeps the window's fonts,
+// timers, caption area, corners and shadow. Its static part holds the
+// process-wide resource settings and the message loop.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "ui/toolkit/Canvas.h"
+#include "ui/toolkit/Control.h"
+#include "ui/toolkit/Font.h"
+#include "ui/toolkit/Image.h"
+#include "ui/toolkit/Notify.h"
+#include "ui/toolkit/Resources.h"
+#include "ui/toolkit/UIString.h"
+
+namespace DuiLib {
+
+class ShadowWindow;
+class CRichEditUI;
+
+struct WindowShadow {
+    bool enabled = false;
+    CDuiString image;   // nine-slice image; empty: a drawn soft shadow
+    int size = 0;       // how far the shadow reaches past each edge
+    RECT corner{};      // unscaled borders of the image
+    DWORD color = 0x40000000;  // of the drawn shadow
+};
+
+class CPaintManagerUI {
+public:
+    CPaintManagerUI();
+    ~CPaintManagerUI();
+    CPaintManagerUI(const CPaintManagerUI&) = delete;
+    CPaintManagerUI& operator=(const CPaintManagerUI&) = delete;
+
+    // ---- process-wide resources
+    static void SetInstance(HINSTANCE instance);
+    static HINSTANCE GetInstance();
+    static CDuiString GetInstancePath();
+    static void SetResourceDll(HINSTANCE module);
+    static HINSTANCE GetResourceDll();
+    static void SetResourceType(int type);
+    static int GetResourceType();
+    static void SetResourcePath(std::wstring_view path);
+    static CDuiString GetResourcePath();
+    // The layout archive in memory (copied). False when the bytes are not a zip;
+    // the windows then cannot load their layouts.
+    static bool SetResourceZip(const void* data, unsigned int size);
+    // Releases the shared image, font and zip caches (at exit, after the loop).
+    static void ReleaseResources();
+
+    // Runs until WM_QUIT (whose code it posts again if it came inside a modal loop).
+    static void MessageLoop();
+    // The toolkit's look at a message before dispatch; true when it took it.
+    static bool TranslateMessage(const MSG* msg);
+
+    // ---- this window
+    void Init(HWND hwnd);
+    HWND GetPaintWindow() const { return hwnd_; }
+    // Takes ownership of the tree and lays it out.
+    bool AttachDialog(CControlUI* root);
+    CControlUI* GetRoot() const { return root_.get(); }
+    // The folder in the resources that this window's files live in.
+    void SetSkinFolder(std::wstring_view folder) { skinFolder_ = folder; }
+    const CDuiString& GetSkinFolder() const { return skinFolder_; }
+    bool LoadResourceFile(std::wstring_view file, std::string& out) const;
+    std::shared_ptr<const Image> GetImage(std::wstring_view file) const;
+
+    // First control with this name in tree order.
+    CControlUI* FindControl(std::wstring_view name) const;
+    CControlUI* FindControl(POINT pt) const;
+    template <class T>
+    T* Find(std::wstring_view name) const {
+        return dynamic_cast<T*>(FindControl(name));
+    }
+    CControlUI* FindSubControlByName(CControlUI* parent, std::wstring_view name) const;
+
+    void AddNotifier(INotifyUI* notifier);
+    void RemoveNotifier(INotifyUI* notifier);
+    void SendNotify(CControlUI* sender, std::wstring_view type, WPARAM wParam = 0, LPARAM lParam = 0);
+    void SendNotify(TNotifyUI& msg);
+
+    // Window properties from the layout's Window element.
+    SIZE GetInitSize() const { return initSize_; }
+    void SetInitSize(int cx, int cy);
+    SIZE GetMinInfo() const { return minInfo_; }
+    void SetMinInfo(int cx, int cy) { minInfo_ = {cx, cy}; }
+    SIZE GetMaxInfo() const { return maxInfo_; }
+    void SetMaxInfo(int cx, int cy) { maxInfo_ = {cx, cy}; }
+    // Drag area; a negative bottom means "to the window's bottom".
+    RECT GetCaptionRect() const { return caption_; }
+    void SetCaptionRect(const RECT& rc) { caption_ = rc; }
+    SIZE GetRoundCorner() const { return roundCorner_; }
+    void SetRoundCorner(int cx, int cy);
+    RECT GetSizeBox() const { return sizeBox_; }
+    void SetSizeBox(const RECT& rc) { sizeBox_ = rc; }
+    const WindowShadow& GetShadow() const { return shadow_; }
+    void SetShadow(const WindowShadow& shadow);
+    void SetWindowAttribute(std::wstring_view name, std::wstring_view value);
+
+    // Fonts by id; the default serves id -1 and unknown ids.
+    void AddFont(int id, const FontSpec& spec, bool isDefault);
+    std::shared_ptr<FontHandle> GetFont(int id, bool bold = false, bool underline = false, bool italic = false) const;
+    HFONT GetFontHandle(int id) const;
+    int GetFontCount() const { return static_cast<int>(fonts_.size()); }
+
+    // Timers of controls; UIEVENT_TIMER carries the control's own id.
+    bool SetTimer(CControlUI* control, UINT id, UINT elapseMs);
+    bool KillTimer(CControlUI* control, UINT id);
+    void KillTimers(CControlUI* control);
+
+    CControlUI* GetFocus() const { return focus_; }
+    void SetFocus(CControlUI* control);
+    CControlUI* GetHot() const { return hot_; }
+
+    void Invalidate();
+    void Invalidate(const RECT& rc);
+    void NeedUpdate();
+    // Lays the tree out now if it is marked for it.
+    void UpdateLayout();
+    // Paints the area of the tree into dc (double-buffered).
+    void Render(HDC dc, const RECT& area);
+    // Paints the whole client area into premultiplied pixels (for snapshots).
+    bool RenderToPixels(std::vector<uint32_t>& pixels, int& width, int& height);
+
+    // The manager's part of the window procedure; true when it handled uMsg.
+    bool MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // A control is going away: forget every reference to it.
+    void ReapObjects(CControlUI* control);
+    void RegisterHostedEdit(CRichEditUI* edit);
+    void UnregisterHostedEdit(CRichEditUI* edit);
+    void UpdateToolTip();
+
+private:
+    struct TimerInfo {
+        CControlUI* control;
+        UINT id;
+        UINT_PTR windowId;
+    };
+    struct FontEntry {
+        int id;
+        FontSpec spec;
+    };
+
+    bool PaintBuffer(const RECT& area, RECT& painted);
+    void DispatchMouse(int type, WPARAM wParam, LPARAM lParam);
+    void SetHot(CControlUI* control, POINT pt);
+    void SyncHostedEdits();
+    void ApplyWindowShape();
+    void UpdateShadow();
+
+    HWND hwnd_ = nullptr;
+    std::unique_ptr<CControlUI> root_;
+    CDuiString skinFolder_;
+    std::vector<INotifyUI*> notifiers_;
+    BackBuffer backBuffer_;
+    bool needUpdate_ = true;
+    bool firstLayout_ = true;
+
+    SIZE initSize_{};
+    SIZE minInfo_{};
+    SIZE maxInfo_{};
+    RECT caption_{};
+    SIZE roundCorner_{};
+    RECT sizeBox_{};
+    WindowShadow shadow_;
+    std::unique_ptr<ShadowWindow> shadowWindow_;
+
+    std::vector<FontEntry> fonts_;
+    int defaultFont_ = -1;  // index into fonts_
+
+    std::vector<TimerInfo> timers_;
+    UINT_PTR nextTimerId_ = 0x7F00;
+
+    CControlUI* hot_ = nullptr;
+    CControlUI* capture_ = nullptr;
+    CControlUI* focus_ = nullptr;
+    bool trackingMouse_ = false;
+
+    HWND toolTip_ = nullptr;
+    CControlUI* toolTipFor_ = nullptr;
+    std::wstring toolTipText_;
+    std::vector<CRichEditUI*> edits_;
+    SIZE shapeSize_{};
+};
+
+}  // namespace DuiLib
