@@ -110,11 +110,9 @@ class Canvas:
         layer.putalpha(mask.scaled(alpha) if isinstance(mask, Mask) else mask)
         self.im.alpha_composite(layer)
 
-    def paint_gradient(self, mask, top, bottom, horizontal=False):
-        ramp = Image.linear_gradient("L")
-        if horizontal:
-            ramp = ramp.rotate(90, expand=True).transpose(Image.Transpose.FLIP_LEFT_RIGHT)
-        ramp = ramp.resize(self.im.size, Image.Resampling.BILINEAR)
+    def paint_gradient(self, mask, top, bottom):
+        """Lays a vertical gradient over the canvas where the mask covers it."""
+        ramp = Image.linear_gradient("L").resize(self.im.size, Image.Resampling.BILINEAR)
         layer = Image.composite(Image.new("RGBA", self.im.size, tuple(bottom) + (255,)),
                                 Image.new("RGBA", self.im.size, tuple(top) + (255,)), ramp)
         layer.putalpha(mask.im)
@@ -465,16 +463,12 @@ def frame_dll(t):
         d.circle(x, 61, 2.6)
         c.paint(d, WHITE, 0.9 if i == 0 else 0.6)
     lines = c.mask()
-    for i, (y, w) in enumerate(((88, 48), (100, 40), (112, 50), (124, 34), (136, 44))):
+    for y, w in ((88, 48), (100, 40), (112, 50), (124, 34), (136, 44)):
         lines.rect(46, y, 46 + w, y + 5, r=2.5)
     c.paint(lines, (0xE2, 0xEC, 0xF8))
     slot = c.mask()
     glyph_puzzle(slot, 104, 90, 1.35)
     c.paint(slot, (0xDD, 0xEA, 0xFA))
-    edge = c.mask()
-    glyph_puzzle(edge, 104, 90, 1.35)
-    glyph_puzzle(edge, 104 + 1.8, 90 + 1.8, 1.35 * 0.9, ink=0)
-    c.paint(edge, (0xB9, 0xD4, 0xF5), 0.0)
     # the piece floats down into its place and lifts again
     lift = 26 * (0.5 + 0.5 * math.cos(2 * math.pi * t))
     near = 1 - lift / 26

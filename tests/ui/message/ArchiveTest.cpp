@@ -8,22 +8,10 @@
 #include <map>
 #include <string>
 
-#include "platform/Text.h"
 #include "tests/support/TestService.h"
+#include "tests/ui/message/UiDriver.h"
 
 namespace {
-
-// The Windows name of a Unix path, as Wine maps it.
-std::wstring DosPath(const char* unixPath) {
-    using ToDos = wchar_t*(CDECL*)(const char*);
-    auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_dos_file_name")));
-    if (!toDos) return Utf8ToWide(unixPath);
-    wchar_t* dos = toDos(unixPath);
-    std::wstring path = dos ? dos : L"";
-    HeapFree(GetProcessHeap(), 0, dos);
-    return path;
-}
 
 struct Entry {
     uint32_t crc = 0;
@@ -32,7 +20,7 @@ struct Entry {
 
 // The bytes of a program's "ZIPRES"/"IDR_ZIPRES" resource, or "" without one.
 std::string ArchiveOf(const char* exe) {
-    HMODULE module = LoadLibraryExW(DosPath(exe).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module = LoadLibraryExW(test::DosPath(exe).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!module) return {};
     std::string bytes;
     if (HRSRC info = FindResourceW(module, L"IDR_ZIPRES", L"ZIPRES")) {
@@ -93,7 +81,7 @@ void ExpectPackedFrom(const std::map<std::string, Entry>& zip, std::initializer_
     for (const char* name : names) {
         std::string source;
         for (const char* folder : folders) {
-            std::wstring path = DosPath((std::string(RESOURCES_DIR "/") + folder + "/" + name).c_str());
+            std::wstring path = test::DosPath((std::string(RESOURCES_DIR "/") + folder + "/" + name).c_str());
             for (auto& ch : path) if (ch == L'/') ch = L'\\';
             if (test::FileExists(path)) source = test::ReadFile(path);
         }

@@ -65,13 +65,13 @@ protected:
     // with alone when nothing opened the browser before it.
     std::string Anchor() {
         std::wstring url = L"http://127.0.0.1:9/anchor";
-        test::Answering(L"okbtn", [&] { ReportRequestFailure(owner.Hwnd(), url, 0, 1); });
+        test::Answering(L"okbtn", [&] { ReportRequestFailure(owner, url, 0, 1); });
         return WideToUtf8(std::wstring(kDefaultChatUrl)) + "&c1=http%3A%2F%2F127.0.0.1%3A9%2Fanchor" +
                "&c2=%E7%8A%B6%E6%80%81%E7%A0%81%3A+0&c3=%E9%94%99%E8%AF%AF%E7%A0%81%3A+1\n";
     }
 
     static constexpr const wchar_t* kKey = L"Software\\Wine\\WineBrowser";
-    test::OwnerWindow& owner = test::SharedOwner();
+    HWND owner = test::SharedOwner();
     std::wstring log_;
     HKEY key_ = nullptr;
     bool createdKey_ = false;
@@ -83,7 +83,7 @@ protected:
 
 TEST_F(NoticeTest, NotFoundIsShownThenTheChatOpens) {
     bool chatBeforeAnswer = false;
-    int boxes = test::Answering(L"okbtn", [&] { ReportRequestFailure(owner.Hwnd(), kConfigUrl, 404, 0); },
+    int boxes = test::Answering(L"okbtn", [&] { ReportRequestFailure(owner, kConfigUrl, 404, 0); },
                                 [&](HWND box) {
                                     EXPECT_EQ(test::TextOf(box, L"contentlbl"), L"未找到资源。联系客服处理。");
                                     EXPECT_EQ(test::TextOf(box, L"apptitlelbl"), L"提示");
@@ -100,23 +100,29 @@ TEST_F(NoticeTest, NotFoundIsShownThenTheChatOpens) {
 TEST_F(NoticeTest, OnlyOneNoticeAtATime) {
     // While a box is open a notice shows nothing and opens no chat; a box the
     // notice wrongly shows is closed by the second ticker so the test goes on.
+    HWND first = nullptr;
     int stray = 0;
     test::Ticker closer([&] {
-        std::vector<HWND> boxes = test::OpenBoxes();
-        for (size_t i = 1; i < boxes.size(); ++i, ++stray) PostMessageW(boxes[i], WM_CLOSE, 0, 0);
+        for (HWND box : test::OpenBoxes()) {
+            if (first && box != first && IsWindowVisible(box)) {
+                ++stray;
+                PostMessageW(box, WM_CLOSE, 0, 0);
+            }
+        }
         return false;
     });
     int shownWhileOpen = -1;
-    test::Ticker first([&] {
+    test::Ticker notices([&] {
         std::vector<HWND> boxes = test::OpenBoxes();
         if (boxes.empty()) return false;
-        ReportRequestFailure(owner.Hwnd(), kConfigUrl, 500, 0);
-        ReportRequestFailure(owner.Hwnd(), kConfigUrl, 0, 3);
+        first = boxes[0];
+        ReportRequestFailure(owner, kConfigUrl, 500, 0);
+        ReportRequestFailure(owner, kConfigUrl, 0, 3);
         shownWhileOpen = stray;
-        test::Click(boxes[0], L"okbtn");
+        test::Click(first, L"okbtn");
         return true;
     });
-    EXPECT_EQ(ShowMessage(owner.Hwnd(), L"已下载一个文件!", L"提示", kMessageQuestion), kMessageOk);
+    EXPECT_EQ(ShowMessage(owner, L"已下载一个文件!", L"提示", kMessageQuestion), kMessageOk);
     EXPECT_EQ(shownWhileOpen, 0);
     std::string anchor = Anchor();
     EXPECT_EQ(BrowserLog(1), anchor) << "a suppressed notice opened the chat";
@@ -124,9 +130,9 @@ TEST_F(NoticeTest, OnlyOneNoticeAtATime) {
 
 TEST_F(NoticeTest, CancelledRequestsAndMissingResultsShowNothing) {
     int boxes = test::Answering(L"okbtn", [&] {
-        ReportRequestFailure(owner.Hwnd(), kConfigUrl, 200, 16);
-        ReportDownloadFailure(owner.Hwnd(), -1, -1, -1, L"http://127.0.0.1:9/files/a.zip", L"C:\\q\\a.zip");
-        ReportDownloadFailure(owner.Hwnd(), 200, 16, 2, L"http://127.0.0.1:9/files/a.zip", L"C:\\q\\a.zip");
+        ReportRequestFailure(owner, kConfigUrl, 200, 16);
+        ReportDownloadFailure(owner, -1, -1, -1, L"http://127.0.0.1:9/files/a.zip", L"C:\\q\\a.zip");
+        ReportDownloadFailure(owner, 200, 16, 2, L"http://127.0.0.1:9/files/a.zip", L"C:\\q\\a.zip");
     });
     EXPECT_EQ(boxes, 0);
     std::string anchor = Anchor();
@@ -143,12 +149,12 @@ TEST_F(NoticeTest, FailedDownloadOffersTheBrowser) {
     };
     // Declined: nothing opens.
     EXPECT_EQ(test::Answering(L"cancelbtn",
-                              [&] { ReportDownloadFailure(owner.Hwnd(), 500, 0, 1, url, L"C:\\q\\工具 1.zip"); },
+                              [&] { ReportDownloadFailure(owner, 500, 0, 1, url, L"C:\\q\\工具 1.zip"); },
                               question),
               1);
     // Accepted: the download address goes to the browser, and nothing more is shown.
     EXPECT_EQ(test::Answering(L"okbtn",
-                              [&] { ReportDownloadFailure(owner.Hwnd(), 500, 0, 2, url, L"C:\\q\\工具 1.zip"); },
+                              [&] { ReportDownloadFailure(owner, 500, 0, 2, url, L"C:\\q\\工具 1.zip"); },
                               question),
               1);
     EXPECT_EQ(BrowserLog(1), WideToUtf8(url) + "\n");
@@ -159,7 +165,7 @@ TEST_F(NoticeTest, BrowserThatCannotStartIsReported) {
     for (const wchar_t* url : {L"C:\\vantoro-no-such-folder\\tool.zip", L""}) {
         std::vector<std::wstring> texts;
         int boxes = test::Answering(L"okbtn",
-                                    [&] { ReportDownloadFailure(owner.Hwnd(), 500, 0, 1, url, L"C:\\q\\tool.zip"); },
+                                    [&] { ReportDownloadFailure(owner, 500, 0, 1, url, L"C:\\q\\tool.zip"); },
                                     [&](HWND box) {
                                         texts.push_back(test::TextOf(box, L"contentlbl"));
                                         if (texts.size() == 2) {

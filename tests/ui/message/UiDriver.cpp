@@ -67,10 +67,14 @@ std::vector<HWND> OpenBoxes() {
     return boxes;
 }
 
+// The toolkit keeps each window's object in its user data.
+DuiLib::WindowImplBase* WindowOf(HWND window) {
+    return dynamic_cast<DuiLib::WindowImplBase*>(
+        reinterpret_cast<DuiLib::CWindowWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA)));
+}
+
 DuiLib::CControlUI* ControlOf(HWND window, const wchar_t* name) {
-    // The toolkit keeps each window's object in its user data.
-    auto* object = reinterpret_cast<DuiLib::CWindowWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    auto* impl = dynamic_cast<DuiLib::WindowImplBase*>(object);
+    DuiLib::WindowImplBase* impl = WindowOf(window);
     return impl ? impl->GetPaintManager().FindControl(name) : nullptr;
 }
 
@@ -85,8 +89,7 @@ bool Shown(HWND window, const wchar_t* name) {
 }
 
 void Click(HWND window, const wchar_t* name) {
-    auto* object = dynamic_cast<DuiLib::WindowImplBase*>(
-        reinterpret_cast<DuiLib::CWindowWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA)));
+    DuiLib::WindowImplBase* object = WindowOf(window);
     if (!object) return;
     object->GetPaintManager().UpdateLayout();
     DuiLib::CControlUI* control = object->GetPaintManager().FindControl(name);
@@ -98,23 +101,17 @@ void Click(HWND window, const wchar_t* name) {
     PostMessageW(window, WM_LBUTTONUP, 0, at);
 }
 
-OwnerWindow::OwnerWindow() {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"VantoroTestOwner";
-    RegisterClassW(&wc);  // fails harmlessly once registered
-    hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 700, 500,
-                            nullptr, nullptr, wc.hInstance, nullptr);
-}
-
-OwnerWindow::~OwnerWindow() {
-    if (hwnd_) DestroyWindow(hwnd_);
-}
-
-OwnerWindow& SharedOwner() {
-    static auto* owner = new OwnerWindow;  // left for the process's end
-    return *owner;
+HWND SharedOwner() {
+    static HWND owner = [] {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"VantoroTestOwner";
+        RegisterClassW(&wc);
+        return CreateWindowExW(0, wc.lpszClassName, L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 700,
+                               500, nullptr, nullptr, wc.hInstance, nullptr);
+    }();
+    return owner;
 }
 
 Ticker::Ticker(std::function<bool()> step) : step_(std::move(step)) {

@@ -30,19 +30,10 @@ bool Shown(HWND window, const wchar_t* name);
 // Moves the mouse onto the control and presses and releases the left button.
 void Click(HWND window, const wchar_t* name);
 
-// A plain visible window to own the boxes.
-class OwnerWindow {
-public:
-    OwnerWindow();
-    ~OwnerWindow();
-    HWND Hwnd() const { return hwnd_; }
-
-private:
-    HWND hwnd_ = nullptr;
-};
-// One owner for the whole run: under Wine without a window manager, hiding a
-// window waits two seconds for a manager that never answers.
-OwnerWindow& SharedOwner();
+// A plain visible window to own the boxes, one for the whole run: under Wine
+// without a window manager, hiding a window waits two seconds for a manager
+// that never answers.
+HWND SharedOwner();
 
 // Calls step every 30 ms on this thread (also inside modal loops) until it
 // returns true. A step is not re-entered while it runs.
