@@ -2,6 +2,7 @@
 # Renders a layout the way a user sees it and writes a PNG:
 #   scripts/screenshot.sh <layout.xml> <out.png>
 #   scripts/screenshot.sh <folder> <out-folder>    (every Window layout in it)
+#   scripts/screenshot.sh --message <0|1> <out.png> (the message box: 0 OK and Cancel, 1 OK only)
 # Images resolve as in the programs' archives: resources/common, then
 # resources/fixer and resources/dumper, then the layout's own folder.
 # Runs under Wine with Xvfb; needs the build (scripts/build.sh).
@@ -9,7 +10,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VANTORO_BUILD:-$root/build/win}
 tool=$build/tests/ui/ui_screenshot.exe
-[ $# -eq 2 ] || { echo "usage: $0 <layout.xml|folder> <out.png|out-folder>" >&2; exit 2; }
+[ $# -eq 2 ] || { [ $# -eq 3 ] && [ "$1" = --message ]; } ||
+  { echo "usage: $0 <layout.xml|folder> <out.png|out-folder> | --message <0|1> <out.png>" >&2; exit 2; }
 [ -f "$tool" ] || cmake --build "$build" --target ui_screenshot >&2
 # Windows need a display: without one, run again inside Xvfb.
 if [ -z "${DISPLAY:-}" ]; then
@@ -45,4 +47,17 @@ run() {
   fi
 }
 
-run "$1" "$2"
+message() {  # <type> <out.png>
+  mkdir -p "$(dirname "$2")"
+  local out_win
+  out_win=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+  cp -r "$root"/resources/fixer/. "$stage"/
+  wine "$tool" --message "$1" "Z:$stage" "Z:$out_win" </dev/null
+  echo "$2"
+}
+
+if [ "$1" = --message ]; then
+  message "$2" "$3"
+else
+  run "$1" "$2"
+fi
