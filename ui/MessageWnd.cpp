@@ -40,6 +40,16 @@ void MessageWnd::Notify(TNotifyUI& msg) {
     WindowImplBase::Notify(msg);
 }
 
+// Escape and Alt+F4 answer like the close button, which neither type shows.
+LRESULT MessageWnd::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM, BOOL& handled) {
+    bool escape = message == WM_KEYDOWN && wParam == VK_ESCAPE;
+    bool systemClose = message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE;
+    if (!escape && !systemClose) return 0;
+    handled = TRUE;
+    Close(kMessageCancel);
+    return 0;
+}
+
 void MessageWnd::OnFinalMessage(HWND hWnd) {
     WindowImplBase::OnFinalMessage(hWnd);
     if (gone_) *gone_ = true;

@@ -34,6 +34,7 @@ protected:
     DuiLib::CDuiString GetSkinFile() override { return L"Msgbox.xml"; }
     void InitWindow() override;
     void Notify(DuiLib::TNotifyUI& msg) override;
+    LRESULT HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
     void OnFinalMessage(HWND hWnd) override;
 
 private:

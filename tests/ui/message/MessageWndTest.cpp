@@ -85,12 +85,12 @@ TEST_F(MessageWndTest, QuestionAnswersOkWithOneAndCancelWithSix) {
     }, L"text", L""), kMessageCancel);
 }
 
-TEST_F(MessageWndTest, KeyboardAndSystemClosesAreNeverYes) {
-    EXPECT_NE(Show(kMessageQuestion, [](HWND box) {
+TEST_F(MessageWndTest, KeyboardAndSystemClosesAnswerLikeTheCloseButton) {
+    EXPECT_EQ(Show(kMessageQuestion, [](HWND box) {
         PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
         PostMessageW(box, WM_KEYUP, VK_ESCAPE, 0);
-    }), kMessageOk);
-    EXPECT_NE(Show(kMessageInfo, [](HWND box) { PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); }), kMessageOk);
+    }), kMessageCancel);
+    EXPECT_EQ(Show(kMessageInfo, [](HWND box) { PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); }), kMessageCancel);
 }
 
 TEST_F(MessageWndTest, RetryAndCloseButtonsHaveTheirCodes) {
