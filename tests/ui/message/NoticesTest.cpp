@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/Text.h"
+#include "tests/support/Desktop.h"
 #include "tests/support/TestService.h"
 #include "tests/ui/message/UiDriver.h"
 #include "ui/MessageWnd.h"
@@ -19,34 +20,8 @@ class NoticeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(test::UseOwnArchive());
-        log_ = test::DosPath(BROWSER_RECORDER ".log");
-        if (log_.empty()) GTEST_SKIP() << "web addresses reach a real browser outside Wine";
-        DeleteFileW(log_.c_str());
-        DWORD disposition = 0;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                                  &disposition),
-                  ERROR_SUCCESS);
-        createdKey_ = disposition == REG_CREATED_NEW_KEY;
-        wchar_t old[1024];
-        DWORD size = sizeof(old);
-        hadOld_ = RegQueryValueExW(key_, L"Browsers", nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) ==
-                  ERROR_SUCCESS;
-        if (hadOld_) old_.assign(old, size / sizeof(wchar_t));
-        SetBrowsers(Utf8ToWide(BROWSER_RECORDER) + L'\0');
-    }
-    void TearDown() override {
-        if (!key_) return;
-        if (hadOld_)
-            SetBrowsers(old_);
-        else
-            RegDeleteValueW(key_, L"Browsers");
-        RegCloseKey(key_);
-        if (createdKey_) RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
-        DeleteFileW(log_.c_str());
-    }
-    void SetBrowsers(const std::wstring& value) {
-        RegSetValueExW(key_, L"Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.data()),
-                       static_cast<DWORD>(value.size() * sizeof(wchar_t)));
+        if (!browser_.Active()) GTEST_SKIP() << "web addresses reach a real browser outside Wine";
+        log_ = browser_.Log();
     }
 
     // Every address the browser was given, one a line; waits for `lines` of
@@ -70,13 +45,9 @@ protected:
                "&c2=%E7%8A%B6%E6%80%81%E7%A0%81%3A+0&c3=%E9%94%99%E8%AF%AF%E7%A0%81%3A+1\n";
     }
 
-    static constexpr const wchar_t* kKey = L"Software\\Wine\\WineBrowser";
     HWND owner = test::SharedOwner();
+    test::BrowserRecorder browser_;
     std::wstring log_;
-    HKEY key_ = nullptr;
-    bool createdKey_ = false;
-    bool hadOld_ = false;
-    std::wstring old_;
 };
 
 }  // namespace

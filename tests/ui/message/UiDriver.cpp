@@ -50,17 +50,6 @@ bool UseArchiveOf(const std::wstring& exePath) {
     return ok;
 }
 
-std::wstring DosPath(const std::string& unixPath) {
-    using ToDos = wchar_t*(CDECL*)(const char*);
-    auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_dos_file_name")));
-    if (!toDos) return Utf8ToWide(unixPath);
-    wchar_t* dos = toDos(unixPath.c_str());
-    std::wstring path = dos ? dos : L"";
-    HeapFree(GetProcessHeap(), 0, dos);
-    return path;
-}
-
 std::vector<HWND> OpenBoxes() {
     std::vector<HWND> boxes;
     EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&boxes));
@@ -163,24 +152,6 @@ int Answering(const wchar_t* button, const std::function<void()>& fn, const std:
     });
     fn();
     return count;
-}
-
-std::string AwaitFile(const std::wstring& path, DWORD ms) {
-    for (DWORD waited = 0; waited < ms && !FileExists(path); waited += 100) Pump(100);
-    Pump(200);  // let the writer finish its line
-    return FileExists(path) ? ReadFile(path) : std::string();
-}
-
-void Pump(DWORD ms) {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(10);
-    }
 }
 
 }  // namespace test

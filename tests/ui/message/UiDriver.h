@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Desktop.h"
+
 namespace DuiLib {
 class CControlUI;
 }
@@ -19,8 +21,6 @@ bool UseOwnArchive();
 // Registers the archive embedded in another program (for its layouts).
 bool UseArchiveOf(const std::wstring& exePath);
 
-// The Windows name of a Unix path, as Wine maps it.
-std::wstring DosPath(const std::string& unixPath);
 
 // Top-level windows of class and text "msgwnd", in z order.
 std::vector<HWND> OpenBoxes();
@@ -57,9 +57,5 @@ private:
 int Answering(const wchar_t* button, const std::function<void()>& fn,
               const std::function<void(HWND)>& check = nullptr);
 
-// Polls for a file that another process writes; its text, or "" after ms.
-std::string AwaitFile(const std::wstring& path, DWORD ms = 10000);
-// Pumps this thread's messages for ms.
-void Pump(DWORD ms);
 
 }  // namespace test
