@@ -2,14 +2,9 @@
 
 #include <new>
 
+#include "ui/Dialog.h"
+
 using namespace DuiLib;
-
-namespace {
-
-constexpr DWORD kDialogStyle = 0x96C80000;  // popup, visible, clip siblings and children, caption, system menu
-constexpr DWORD kDialogExStyle = WS_EX_TOOLWINDOW;
-
-}  // namespace
 
 void MessageWnd::InitWindow() {
     closeButton = m_PaintManager.Find<CButtonUI>(L"closebtn");

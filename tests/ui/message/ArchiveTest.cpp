@@ -9,7 +9,7 @@
 #include <string>
 
 #include "tests/support/TestService.h"
-#include "tests/ui/message/UiDriver.h"
+#include "tests/support/UiDriver.h"
 
 namespace {
 

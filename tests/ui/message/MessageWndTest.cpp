@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "tests/ui/message/UiDriver.h"
+#include "tests/support/UiDriver.h"
 #include "ui/MessageWnd.h"
 #include "ui/toolkit/Snapshot.h"
 

@@ -8,7 +8,7 @@
 #include "platform/Text.h"
 #include "tests/support/Desktop.h"
 #include "tests/support/TestService.h"
-#include "tests/ui/message/UiDriver.h"
+#include "tests/support/UiDriver.h"
 #include "ui/MessageWnd.h"
 #include "ui/Notices.h"
 

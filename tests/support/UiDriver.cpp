@@ -1,4 +1,4 @@
-#include "tests/ui/message/UiDriver.h"
+#include "tests/support/UiDriver.h"
 
 #include <gtest/gtest.h>
 
