@@ -9,8 +9,10 @@
 
 #include <string>
 
-#include "net/RequestQueue.h"
 #include "ui/toolkit/UIlib.h"
+
+struct ProgressRecord;
+struct CompletionRecord;
 
 namespace Windows {
 
