@@ -5,14 +5,30 @@
 #include <windows.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "tests/support/TestService.h"
 #include "tests/support/UiDriver.h"
 #include "ui/toolkit/ResourceZip.h"
+
+// The largest single allocation since the test last reset it: an entry the
+// reader refuses must be refused before its declared size is allocated.
+static size_t largestAllocation = 0;
+
+void* operator new(size_t size) {
+    largestAllocation = std::max(largestAllocation, size);
+    if (void* p = HeapAlloc(GetProcessHeap(), 0, size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    if (p) HeapFree(GetProcessHeap(), 0, p);
+}
+void operator delete(void* p, size_t) noexcept { operator delete(p); }
 
 namespace {
 
@@ -182,12 +198,15 @@ TEST(LayoutArchive, ReaderRefusesLyingSizesAndOverlongNames) {
     };
     lying("huge.png", Stored("", "0123456789"), 0xFFFFFFF0u);  // 4 GB
     lying("half.png", Stored("", "0123456789"), 0x7FFFFFF0u);
-    lying("big.png", Stored("", "0123456789"), 100u << 20);
-    lying("short.png", Stored("", "0123456789"), 4);  // less than is there: the CRC disagrees
-    lying("ratio.png", Deflated("", text), 10u << 20);  // more than deflate can expand to
-    RawEntry beyond = Stored("beyond.png", "0123456789");
+    lying("stored.png", Stored("", "0123456789"), 4u << 20);   // stored, yet larger than its bytes
+    lying("short.png", Stored("", "0123456789"), 4);           // less than is there: the CRC disagrees
+    lying("ratio.png", Deflated("", text), 10u << 20);         // more than deflate can expand to
+    RawEntry junk = Deflated("", text);
+    junk.data.assign(90000, '\x55');
+    lying("capped.png", junk, 80u << 20);  // a ratio deflate could reach, but too large for a layout
+    RawEntry beyond = Deflated("", text);
     beyond.packedSize = 0x40000000;  // more than the whole archive
-    entries.push_back(beyond);
+    lying("beyond.png", beyond, 4u << 20);
     std::string longest(1023, 'n'), tooLong(1100, 'n');
     entries.push_back(Stored(longest, "fits"));
     entries.push_back(Stored(tooLong, "cut short"));
@@ -205,11 +224,14 @@ TEST(LayoutArchive, ReaderRefusesLyingSizesAndOverlongNames) {
     EXPECT_EQ(out, "fits");
     EXPECT_FALSE(reader.Contains(std::wstring(1100, L'n')));
     EXPECT_FALSE(reader.Contains(std::wstring(1024, L'n')));
-    for (const wchar_t* name : {L"huge.png", L"half.png", L"big.png", L"short.png", L"ratio.png", L"beyond.png"}) {
-        out = "stale";
+    for (const wchar_t* name : {L"huge.png", L"half.png", L"stored.png", L"short.png", L"ratio.png", L"capped.png",
+                                L"beyond.png"}) {
+        std::string refused;
         EXPECT_TRUE(reader.Contains(name)) << name;
-        EXPECT_FALSE(reader.Read(name, out)) << name;
-        EXPECT_TRUE(out.empty() || out == "stale") << name;
+        largestAllocation = 0;
+        EXPECT_FALSE(reader.Read(name, refused)) << name;
+        EXPECT_LT(largestAllocation, 256u << 10) << name << " was allocated before it was refused";
+        EXPECT_TRUE(refused.empty()) << name;
     }
     EXPECT_TRUE(reader.Read(L"ok.xml", out));  // still readable after the refusals
 }
