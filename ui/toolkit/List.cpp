@@ -105,11 +105,15 @@ void CListUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
     if (name == L"header") {
         headerHidden_ = value == L"hidden";
         NeedUpdate();
+    } else if (name == L"itemheight") {
+        body_->SetAttribute(L"scrollstep", value);
+    } else if (name == L"vscrollbar") {
+        body_->EnableScrollBar(ParseBool(value));
+    } else if (name == L"childpadding") {
+        body_->SetChildPadding(ParseInt(value));
+    } else {
+        CVerticalLayoutUI::SetAttribute(name, value);
     }
-    else if (name == L"itemheight") body_->SetAttribute(L"scrollstep", value);
-    else if (name == L"vscrollbar") body_->EnableScrollBar(ParseBool(value));
-    else if (name == L"childpadding") body_->SetChildPadding(ParseInt(value));
-    else CVerticalLayoutUI::SetAttribute(name, value);
 }
 
 }  // namespace DuiLib
