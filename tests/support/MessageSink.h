@@ -1,5 +1,7 @@
 // A message-only window that plays the requesting window in queue tests: it
-// records every progress and completion message and frees their records.
+// records every progress and completion message and frees their records. Any
+// other application message (a record sent under an id nobody asked for, such
+// as kNoMessage) fails the running test.
 #pragma once
 #include <windows.h>
 
@@ -25,6 +27,12 @@ struct CompletionSeen {
     LPARAM lParam;
 };
 
+struct StraySeen {
+    UINT msg;
+    WPARAM wParam;  // a record of unknown type, left unfreed
+    LPARAM lParam;
+};
+
 class MessageSink {
 public:
     MessageSink();
@@ -41,6 +49,7 @@ public:
 
     std::vector<ProgressSeen> progress;
     std::vector<CompletionSeen> completions;
+    std::vector<StraySeen> strays;
     std::function<void(const ProgressSeen&)> onProgress;  // runs on this thread, inside the SendMessageW
 
 private:
