@@ -52,7 +52,9 @@ TEST_F(RequestQueueTest, ReplyArrivesAsPostedCompletionRecord) {
     EXPECT_TRUE(sink.progress.empty()) << "plain requests report no progress";
 }
 
-// The sink fails the test on any message it was not asked to expect.
+// Nothing may be posted, under any id: the sink fails the test on a message it
+// does not expect, and the wait does not pump, so that one Wine would swallow
+// (an id with the top bit set) is still seen waiting.
 TEST_F(RequestQueueTest, FireAndForgetIsSentButProducesNoMessage) {
     TempFolder folder;
     WriteFile(folder.Path() + L"\\report.7z", "dump");
@@ -62,15 +64,15 @@ TEST_F(RequestQueueTest, FireAndForgetIsSentButProducesNoMessage) {
     queue.EnqueueMultipartUpload(BaseUrl() + "/api/fixer/client/dump", {},
                                  {http::Part::Text("tag", "quiet"), http::Part::File("file", folder.Utf8(L"report.7z"))},
                                  sink.Hwnd(), kNoMessage);
-    ASSERT_TRUE(sink.PumpUntil(
-        [&] {
-            return LogHas("/helper/config") && LogHas("/api/fixer/client/dump") && FileExists(folder.Path() + L"\\quiet.bin");
-        },
-        10000));
-    sink.PumpFor(500);
+    bool landed = false;
+    for (int i = 0; i < 100 && !landed; ++i, Sleep(100))
+        landed = LogHas("/helper/config") && LogHas("/api/fixer/client/dump") && FileExists(folder.Path() + L"\\quiet.bin");
+    ASSERT_TRUE(landed);
+    Sleep(500);  // the worker delivers right after the rename and the upload's answer
+    EXPECT_FALSE(MessageSink::MessageWaiting());
+    sink.PumpFor(300);
     EXPECT_TRUE(sink.completions.empty());
     EXPECT_TRUE(sink.progress.empty());
-    EXPECT_TRUE(sink.strays.empty());
 }
 
 TEST_F(RequestQueueTest, ManyConcurrentRequestsEachCompleteOnceWithTheirOwnId) {

@@ -47,6 +47,11 @@ public:
         return PumpUntil([&] { return completions.size() >= count; }, timeoutMs);
     }
 
+    // Whether a posted message waits for this thread. Wine handles ids with the
+    // top bit set (kNoMessage among them) itself, so such a record is never
+    // dispatched here and only shows while it waits.
+    static bool MessageWaiting() { return HIWORD(GetQueueStatus(QS_POSTMESSAGE)) & QS_POSTMESSAGE; }
+
     std::vector<ProgressSeen> progress;
     std::vector<CompletionSeen> completions;
     std::vector<StraySeen> strays;
