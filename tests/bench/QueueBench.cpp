@@ -115,10 +115,9 @@ double RunWrite(const std::wstring& path, unsigned long long size, bool fresh) {
 // a host fault per page: seconds for 512 MiB. Writing and deleting a file of
 // the download's size just before each run gives every run the same, freshly
 // freed page cache, whichever client ran before and however long ago.
-double primeSeconds = 0;  // of the last priming
 void Prime(const std::wstring& folder, unsigned long long size) {
     std::wstring scratch = folder + L"\\prime.bin";
-    primeSeconds = RunWrite(scratch, size, true);
+    RunWrite(scratch, size, true);
     DeleteFileW(scratch.c_str());
 }
 
@@ -242,6 +241,7 @@ int wmain(int argc, wchar_t** argv) {
     for (int round = 0; round < rounds; ++round) {
         Run q, c;
         MachineTimes before = Machine();
+        double roundStart = Seconds();
         auto queueRun = [&] {
             DeleteFileW(queueTarget.c_str());
             if (prime) Prime(folder, size);
@@ -267,14 +267,15 @@ int wmain(int argc, wchar_t** argv) {
         queueTimes.push_back(q.seconds);
         curlTimes.push_back(c.seconds);
         MachineTimes after = Machine();
+        double roundSeconds = Seconds() - roundStart;
         double writes = 0;
         Run bare = RunSessionToFile(url, folder + L"\\session.bin", writes);
         DeleteFileW((folder + L"\\session.bin").c_str());
         printf("round %d (%-8s first): queue %6.1f MB/s (%.2f s, cpu %.2f)  curl.exe %6.1f MB/s (%.2f s)  "
-               "bare session %.2f s (writes %.2f s, cpu %.2f)  machine busy %.1f s, stolen %.1f s over %.1f s\n",
+               "bare session %.2f s (writes %.2f s, cpu %.2f)  machine busy %.1f s, stolen %.1f s in its %.1f s\n",
                round + 1, round % 2 == 0 ? "queue" : "curl.exe", mb / q.seconds, q.seconds, q.cpu, mb / c.seconds,
                c.seconds, bare.seconds, writes, bare.cpu, after.busy - before.busy, after.steal - before.steal,
-               q.seconds + c.seconds + (prime ? 2 * primeSeconds : 0));
+               roundSeconds);
     }
     SIZE_T peak = Memory().PeakWorkingSetSize;
     double queueMedian = Median(queueTimes), curlMedian = Median(curlTimes);
