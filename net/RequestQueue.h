@@ -62,12 +62,14 @@ std::unique_ptr<Record> TakeRecord(WPARAM wParam) {
 // Hand a record to a window from another thread. True when the message was
 // delivered and the record is the receiver's; false leaves it with the caller.
 // Receivers keep their habit of freeing what they get, so a failed send is told
-// by SendMessageW's own report of a window that is gone.
+// by SendMessageW's own report: the window is gone, or went while the message
+// waited (access denied, which is also how a blocked message is reported).
 template <class Record>
 bool SendRecord(HWND window, UINT msg, std::unique_ptr<Record>& record, LPARAM lParam) {
     SetLastError(ERROR_SUCCESS);
     LRESULT result = SendMessageW(window, msg, reinterpret_cast<WPARAM>(record.get()), lParam);
-    if (result == 0 && GetLastError() == ERROR_INVALID_WINDOW_HANDLE) return false;
+    DWORD error = result == 0 ? GetLastError() : ERROR_SUCCESS;
+    if (error == ERROR_INVALID_WINDOW_HANDLE || error == ERROR_ACCESS_DENIED) return false;
     record.release();
     return true;
 }

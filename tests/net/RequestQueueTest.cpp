@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "net/RequestQueue.h"
+#include "tests/support/Desktop.h"
 #include "tests/support/MessageSink.h"
 #include "tests/support/TestService.h"
 
@@ -184,6 +185,21 @@ TEST(RequestQueueRecordTest, ARecordForAWindowThatIsGoneStaysWithTheSender) {
     EXPECT_FALSE(PostRecord(gone, kDoneMessage, completion, kResultReady));
     EXPECT_FALSE(PostRecord(nullptr, kDoneMessage, completion, kResultReady));
     EXPECT_TRUE(completion);
+}
+
+TEST(RequestQueueRecordTest, ARecordForAWindowThatGoesWhileItWaitsStaysWithTheSender) {
+    std::unique_ptr<ProgressRecord> progress(new ProgressRecord{});
+    bool sent = true;
+    std::thread sender;
+    {
+        MessageSink sink;
+        sender = std::thread([&, window = sink.Hwnd()] { sent = SendRecord(window, kProgressMessage, progress, 1); });
+        Sleep(300);  // the message now waits for this thread, which closes the window instead
+    }
+    Pump(300);
+    sender.join();
+    EXPECT_FALSE(sent);
+    EXPECT_TRUE(progress);
 }
 
 TEST(RequestQueueRecordTest, ARecordThatArrivesIsTheReceivers) {
