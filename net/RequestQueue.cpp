@@ -281,6 +281,11 @@ bool RequestQueue::OnWrite(RequestTask& task, std::string_view chunk) {
     return false;
 }
 
+bool RequestQueue::IsCancelled(const RequestTask& task) {
+    std::lock_guard lock(mutex_);
+    return task.cancelled;
+}
+
 void RequestQueue::Deliver(RequestTask& task) {
     http::Response response;
     try {
@@ -293,7 +298,10 @@ void RequestQueue::Deliver(RequestTask& task) {
         bool complete = response.status_code == 200 && !response.error;
         // An empty body never opened the cache file; the target is still due.
         if (complete && !task.file) task.file = OpenCacheFile(task.filePath);
+        const bool wroteCache = static_cast<bool>(task.file);
         task.file.Reset();
+        // The user stopped it: a partial file must not linger as if it were the download.
+        if (!complete && wroteCache && IsCancelled(task)) DeleteFileW(CachePath(task.filePath).c_str());
         if (complete && !MoveFileExW(CachePath(task.filePath).c_str(), Utf8ToWide(task.filePath).c_str(),
                                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
             response.error = {http::ErrorCode::InternalError,

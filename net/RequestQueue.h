@@ -9,7 +9,8 @@
 // never given) is freed by the queue: see SendRecord and PostRecord.
 // A download streams into target + ".cache", renamed to the target only after
 // a complete answer with status 200. A ".cache" that cannot be created or
-// written ends it with InternalError; one it wrote in part is removed.
+// written ends it with InternalError; one it wrote in part is removed, and so
+// is the partial ".cache" of a cancelled download.
 // A request that cannot connect within 30 s, or gets no byte for 60 s, ends
 // with OperationTimedOut; a transfer that keeps moving may take any time.
 #pragma once
@@ -148,6 +149,7 @@ private:
                     std::uint64_t ulNow);
     bool OnWrite(RequestTask& task, std::string_view chunk);
     void Deliver(RequestTask& task);
+    bool IsCancelled(const RequestTask& task);
     void Complete(const RequestTask& task, http::Response response);
 
     std::mutex mutex_;
