@@ -20,11 +20,7 @@ case "$#:${1:-}:${2:-}" in
   2:*) ;;
   *) echo "$usage" >&2; exit 2 ;;
 esac
-if [ "$1" = --window ]; then
-  cmake --build "$build" --target windows_screenshot >&2  # the windows change more often than the tool
-else
-  [ -f "$tool" ] || cmake --build "$build" --target ui_screenshot >&2
-fi
+[ "$1" = --window ] || [ -f "$tool" ] || cmake --build "$build" --target ui_screenshot >&2
 # Windows need a display: without one, run again inside Xvfb.
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
@@ -93,6 +89,8 @@ start_service() {
 
 window() {  # <scene|list> [out.png]
   local scenes needs
+  # Always: the windows change more often than the layouts.
+  cmake --build "$build" --target windows_screenshot >&2
   scenes=$(wine "$window_tool" --list </dev/null | tr -d '\r')
   if [ "$1" = list ]; then echo "$scenes"; return; fi
   needs=$(awk -v s="$1" '$1 == s { print ($2 == "service") ? "service" : "none" }' <<<"$scenes")

@@ -47,6 +47,20 @@ Screen Read(HWND window) {
     return screen;
 }
 
+// Width of text in the control's own font, less the room the control gives it.
+int Overflow(HWND window, const wchar_t* name, const std::wstring& text) {
+    auto* label = dynamic_cast<DuiLib::CLabelUI*>(test::ControlOf(window, name));
+    if (!label) return 1 << 20;
+    HDC dc = GetDC(window);
+    HGDIOBJ old = SelectObject(dc, label->GetManager()->GetFontHandle(label->GetFont()));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    RECT pos = label->GetPos(), padding = label->GetTextPadding();
+    return size.cx - ((pos.right - pos.left) - padding.left - padding.right);
+}
+
 void Step(HWND window) { SendMessageW(window, WM_TIMER, CheckProgressWnd::kStepTimer, 0); }
 
 // Steps that add these increments (5 to 9), sent by the test: no timer runs.
@@ -69,9 +83,11 @@ protected:
 
     // Runs a check window for the feature over the owner; once it shows,
     // drive(window) is called every 30 ms inside its modal loop until it
-    // returns true. Returns the window's modal result.
+    // returns true. A window still open after 20 s is closed. Returns the
+    // window's modal result.
     UINT Run(int feature, CheckProgressHooks hooks, const std::function<bool(HWND)>& drive) {
         HWND seen = nullptr;
+        bool driven = false;
         DWORD start = GetTickCount();
         test::Ticker ticker([&] {
             HWND window = FindWindowW(L"CheckProgressWnd", nullptr);
@@ -82,7 +98,8 @@ protected:
                 PostMessageW(window, WM_CLOSE, 0, 0);
                 return true;
             }
-            return drive(window);
+            if (!driven) driven = drive(window);
+            return false;
         });
         UINT result = RunDialog(new CheckProgressWnd(feature, std::move(hooks)), owner, L"正在检查中");
         EXPECT_NE(seen, nullptr) << "no check window was seen";
@@ -280,6 +297,25 @@ TEST_F(CheckProgressWndTest, ClosingHalfWayStartsTheNextCheckFromZero) {
         Step(window);
         EXPECT_EQ(Read(window).percent, L"7%");
         EXPECT_EQ(Read(window).bar, 7);
+        test::Click(window, L"closebtn");
+        return true;
+    });
+}
+
+// Every text the window can show fits its label whole, in the fonts this
+// machine resolves (微软雅黑 on Windows, a fallback under Wine).
+TEST_F(CheckProgressWndTest, EveryTextFitsItsLabel) {
+    Run(3, Scripted({9}), [](HWND window) {
+        for (int i = 0; i < 30 && !Read(window).button; ++i) Step(window);  // the button is laid out once shown
+        test::ControlOf(window, L"viewSolutionBtn")->GetManager()->UpdateLayout();
+        std::vector<std::wstring> stages = {kStart, kEnvironment, kSearching, kSearchingSystem,
+                                            kGenerating, kGeneratingDownloads, kReady};
+        stages.insert(stages.end(), std::begin(kFeatureStage), std::end(kFeatureStage));
+        for (const std::wstring& text : stages) EXPECT_LE(Overflow(window, L"msgLbl", text), 0) << text;
+        for (const std::wstring& text : {kRunningTitle, kDoneTitle})
+            EXPECT_LE(Overflow(window, L"apptitlelbl", text), 0) << text;
+        EXPECT_LE(Overflow(window, L"progresslbl", L"100%"), 0);
+        EXPECT_LE(Overflow(window, L"viewSolutionBtn", L"确定"), 0);
         test::Click(window, L"closebtn");
         return true;
     });
