@@ -70,8 +70,9 @@ message() {  # <type> <out.png>
   echo "$2"
 }
 
-# The reference service on a free port, with its download files, at $service_url.
-# (Not in a subshell: cleanup needs its pid.)
+# The reference service on a free port, with its download files; its folder
+# (with the port file) goes to the windows as VANTORO_SERVICE_DIR, as for the
+# tests. Not in a subshell: cleanup needs its pid.
 start_service() {
   local bin=$root/build/host/vantoro-service
   [ -x "$bin" ] || cmake --build "$root/build/host" >&2
@@ -81,7 +82,7 @@ start_service() {
     </dev/null >"$service_dir/service.log" 2>&1 &
   service_pid=$!
   for _ in $(seq 100); do
-    [ -s "$service_dir/port" ] && { service_url=http://127.0.0.1:$(cat "$service_dir/port"); return; }
+    [ -s "$service_dir/port" ] && { export VANTORO_SERVICE_DIR=$service_dir; return; }
     sleep 0.1
   done
   echo "the reference service did not start:" >&2; cat "$service_dir/service.log" >&2; exit 1
@@ -95,16 +96,12 @@ window() {  # <scene|list> [out.png]
   if [ "$1" = list ]; then echo "$scenes"; return; fi
   needs=$(awk -v s="$1" '$1 == s { print ($2 == "service") ? "service" : "none" }' <<<"$scenes")
   [ -n "$needs" ] || { echo "no scene $1; the scenes:" >&2; echo "$scenes" >&2; exit 2; }
-  local service=()
-  if [ "$needs" = service ]; then
-    start_service
-    service=("$service_url")
-  fi
+  [ "$needs" = none ] || start_service
   cp -r "$root"/resources/fixer/. "$stage"/
   mkdir -p "$(dirname "$2")"
   local out_win
   out_win=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
-  wine "$window_tool" "$1" "Z:$stage" "Z:$out_win" "${service[@]}" </dev/null
+  wine "$window_tool" "$1" "Z:$stage" "Z:$out_win" </dev/null
   echo "$2"
 }
 

@@ -1,9 +1,9 @@
-// windows_screenshot <scene> <resource folder> <out.png> [service base URL]:
-// opens one of Fixer's windows as the product does, brings it to the moment
-// the scene names (fed by the reference service when the scene needs it) and
-// writes what the user sees, corners and shadow included, as a PNG.
-// windows_screenshot --list: the scenes, one a line, "service" after a name
-// whose window talks to the reference service.
+// windows_screenshot <scene> <resource folder> <out.png>: opens one of
+// Fixer's windows as the product does, brings it to the moment the scene
+// names and writes what the user sees, corners and shadow included, as a PNG.
+// A scene marked "service" talks to the reference service that
+// VANTORO_SERVICE_DIR names (as for the tests).
+// windows_screenshot --list: the scenes, one a line, with their marks.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,12 +11,13 @@
 #include <string>
 
 #include "net/HttpSession.h"
-#include "platform/Text.h"
+#include "tests/support/TestService.h"
 #include "tests/support/UiDriver.h"
 #include "ui/Dialog.h"
 #include "ui/toolkit/Snapshot.h"
 #include "ui/toolkit/UIlib.h"
 #include "windows/CheckProgressWnd.h"
+#include "windows/DownloadWnd.h"
 
 namespace {
 
@@ -50,15 +51,35 @@ bool StepCheckUntil(HWND window, const std::function<bool(HWND)>& there) {
     return false;
 }
 
+// The DirectX row's tool, sent slowly so that the picture catches it half way.
+void OpenDownload() {
+    test::SetFault(test::ParseJson(R"({"path": "/files/DirectX Repair.exe", "rate": 524288})"));
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"vantoro-screenshot";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring target = folder + L"\\DirectX Repair.exe";
+    DeleteFileW(target.c_str());  // left by an earlier picture
+    DeleteFileW((target + L".cache").c_str());
+    RunDialog(new Windows::DownloadWnd(test::BaseUrl() + "/files/DirectX%20Repair.exe", target, L"DirectX Repair.exe"),
+              nullptr, L"download");
+}
+
+bool DownloadHalfWay(HWND window) {
+    int percent = _wtoi(test::TextOf(window, L"progresslbl").c_str());
+    return percent >= 30 && test::TextOf(window, L"tipLbl").rfind(L"大小:", 0) == 0;
+}
+
 const Scene kScenes[] = {
     // DirectX repair in its own stage, the longest of the stage texts.
     {L"check-running", false, L"CheckProgressWnd", [] { OpenCheck(3); },
      [](HWND window) { return StepCheckUntil(window, [](HWND w) { return CheckPercent(w) >= 20; }); }},
     {L"check-done", false, L"CheckProgressWnd", [] { OpenCheck(1); },
      [](HWND window) { return StepCheckUntil(window, [](HWND w) { return test::Shown(w, L"viewSolutionBtn"); }); }},
-    // Still to come, one entry each once the windows are built:
-    //   download-running (DownloadWnd over a file the service sends slowly),
-    //   solution-choice and solution-list (SolutionWnd fed by the service).
+    {L"download-running", true, L"UpdateWnd", OpenDownload, DownloadHalfWay},
+    // Still to come, one entry each once the page is built: solution-choice
+    // and solution-list (SolutionWnd for a feature, fed by the service; the
+    // list after a click on the page's confirm control).
 };
 
 const Scene* FindScene(const std::wstring& name) {
@@ -120,19 +141,23 @@ int wmain(int argc, wchar_t** argv) {
         for (const Scene& scene : kScenes) wprintf(L"%ls%ls\n", scene.name, scene.needsService ? L" service" : L"");
         return 0;
     }
-    const Scene* scene = argc >= 4 ? FindScene(argv[1]) : nullptr;
-    if (!scene || argc > 5 || (scene->needsService && argc != 5)) {
-        fwprintf(stderr, L"usage: windows_screenshot <scene> <resource folder> <out.png> [service base URL]\n"
+    const Scene* scene = argc == 4 ? FindScene(argv[1]) : nullptr;
+    if (!scene) {
+        fwprintf(stderr, L"usage: windows_screenshot <scene> <resource folder> <out.png>\n"
                          L"       windows_screenshot --list\n");
+        return 2;
+    }
+    if (scene->needsService && test::ServiceDir().empty()) {
+        fwprintf(stderr, L"%ls needs the reference service: set VANTORO_SERVICE_DIR\n", scene->name);
         return 2;
     }
     DuiLib::CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
     DuiLib::CPaintManagerUI::SetResourceType(DuiLib::UILIB_FILE);
     DuiLib::CPaintManagerUI::SetResourcePath(argv[2]);
-    if (argc == 5) {
+    if (scene->needsService) {
         HttpSession& session = HttpSession::Instance();
         session.SetProduct("quorvex");
-        session.SetBaseUrl(WideToUtf8(argv[4]));
+        session.SetBaseUrl(test::BaseUrl());
         session.Initialise();
     }
     return Shoot(*scene, argv[3]);
