@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "net/HttpSession.h"
+#include "tests/support/TestService.h"
 #include "tests/support/UiDriver.h"
 #include "ui/Dialog.h"
 #include "ui/MessageWnd.h"
@@ -360,6 +362,71 @@ TEST_F(CheckProgressWndTest, TheButtonOpensTheSolutionPageThenTheWindowCloses) {
         EXPECT_EQ(result, 0u);
         EXPECT_EQ(opened, std::vector<int>{feature});
     }
+}
+
+// Windows of a class created on this thread while it lives, with their owner,
+// styles and text.
+class CreationWatch {
+public:
+    struct Created {
+        HWND owner;
+        DWORD style, exStyle;
+        std::wstring text;
+    };
+    explicit CreationWatch(const wchar_t* windowClass) {
+        watched = windowClass;
+        seen = &created;
+        hook = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+    }
+    ~CreationWatch() {
+        UnhookWindowsHookEx(hook);
+        seen = nullptr;
+    }
+    std::vector<Created> created;
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_CREATEWND && seen) {
+            const CREATESTRUCTW* create = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
+            wchar_t name[64] = {};
+            GetClassNameW(reinterpret_cast<HWND>(wParam), name, 64);
+            if (watched == name)
+                seen->push_back({create->hwndParent, static_cast<DWORD>(create->style), create->dwExStyle,
+                                 create->lpszName ? create->lpszName : L""});
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline std::wstring watched;
+    static inline std::vector<Created>* seen = nullptr;
+    HHOOK hook = nullptr;
+};
+
+// Without a replaced opener the button runs the product's solution page as a
+// dialog owned by the check window, which closes once the page has gone.
+TEST_F(CheckProgressWndTest, TheDefaultOpenerRunsTheSolutionPageAsADialog) {
+    HttpSession::Instance().SetBaseUrl(test::BaseUrl());  // for a page that asks the service
+    CreationWatch pages(L"SolutionWnd");
+    CheckProgressHooks hooks = Scripted({9});
+    hooks.openSolution = nullptr;
+    HWND checkWindow = nullptr;
+    UINT result = Run(1, hooks, [&](HWND window) {
+        if (!checkWindow) {
+            checkWindow = window;
+            for (int i = 0; i < 12; ++i) Step(window);
+            test::Click(window, L"viewSolutionBtn");
+            return false;
+        }
+        // A page that shows is closed again; so is a notice it raises.
+        for (HWND box : test::OpenBoxes()) PostMessageW(box, WM_CLOSE, 0, 0);
+        if (HWND page = FindWindowW(L"SolutionWnd", nullptr)) PostMessageW(page, WM_CLOSE, 0, 0);
+        return false;
+    });
+    EXPECT_EQ(result, 0u);
+    ASSERT_EQ(pages.created.size(), 1u);
+    EXPECT_EQ(pages.created[0].owner, checkWindow);
+    EXPECT_EQ(pages.created[0].style, kDialogStyle);
+    EXPECT_EQ(pages.created[0].exStyle & kDialogExStyle, kDialogExStyle);
+    EXPECT_FALSE(pages.created[0].text.empty());
 }
 
 // The product's own timer and draw: steps arrive by themselves every half
