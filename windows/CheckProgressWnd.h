@@ -15,8 +15,9 @@
 
 namespace Windows {
 
-// Text of msgLbl once the progress stands at counter (1 to 100). A stage
-// starts at its boundary: 15, 30 and 50 show the texts of 16, 31 and 51.
+// Text of msgLbl once the progress stands at counter (1 to 100; below 1 the
+// text before the first step). A stage starts at its boundary: 15, 30 and 50
+// show the texts of 16, 31 and 51.
 std::wstring_view CheckStageText(int counter, int featureIndex);
 
 // What a step depends on outside the window, for tests to replace; an empty
