@@ -86,6 +86,21 @@ std::wstring Bitness() {
     return wow64 ? L"64位" : L"32位";
 }
 
+// Width of text in the control's own font, less the room the control gives it.
+int Overflow(HWND window, const wchar_t* name) {
+    DuiLib::CControlUI* control = test::ControlOf(window, name);
+    if (!control) return 1 << 20;
+    std::wstring text = control->GetText();
+    HDC dc = GetDC(window);
+    HGDIOBJ old = SelectObject(dc, control->GetManager()->GetFontHandle(control->GetFont()));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    RECT pos = control->GetPos();
+    return size.cx - (pos.right - pos.left);
+}
+
 struct Opened {
     HWND owner = nullptr;
     int feature = -1;
@@ -177,6 +192,8 @@ TEST_F(MainWindowTest, EachOptionShowsItsFeature) {
         EXPECT_EQ(Text(L"subtitleLbl"), row->subtitle);
         EXPECT_EQ(Text(L"fixbtn"), row->button);
         EXPECT_EQ(Animation(), row->gif);
+        for (const wchar_t* name : {L"titleLbl", L"subtitleLbl", L"fixbtn"})
+            EXPECT_LE(Overflow(Hwnd(), name), 0) << WideToUtf8(name) << " is clipped";
     }
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "net/HttpSession.h"
+#include "net/ServerConfig.h"
 #include "tests/support/TestService.h"
 #include "tests/support/UiDriver.h"
 #include "ui/Dialog.h"
@@ -18,6 +19,7 @@
 #include "ui/toolkit/UIlib.h"
 #include "windows/CheckProgressWnd.h"
 #include "windows/DownloadWnd.h"
+#include "windows/MainWindow.h"
 
 namespace {
 
@@ -70,7 +72,17 @@ bool DownloadHalfWay(HWND window) {
     return percent >= 30 && test::TextOf(window, L"tipLbl").rfind(L"大小:", 0) == 0;
 }
 
+// The landing page as start-up shows it, after the service's configuration.
+void OpenMain() {
+    MainWindow window;
+    if (!window.Create(nullptr, L"Vantoro", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_ACCEPTFILES)) return;
+    window.CenterWindow();
+    window.ShowWindow(true, true);
+    DuiLib::CPaintManagerUI::MessageLoop();
+}
+
 const Scene kScenes[] = {
+    {L"main", true, L"mainWnd", OpenMain, [](HWND) { return ServerConfig::Instance().Received(); }},
     // DirectX repair in its own stage, the longest of the stage texts.
     {L"check-running", false, L"CheckProgressWnd", [] { OpenCheck(3); },
      [](HWND window) { return StepCheckUntil(window, [](HWND w) { return CheckPercent(w) >= 20; }); }},
