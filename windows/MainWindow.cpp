@@ -11,6 +11,7 @@
 #include "platform/Shell.h"
 #include "platform/Text.h"
 #include "platform/VersionInfo.h"
+#include "resources/app/ResourceIds.h"
 #include "ui/Dialog.h"
 #include "ui/MessageWnd.h"
 #include "ui/PercentEncode.h"
@@ -42,6 +43,13 @@ void RunCheck(HWND owner, int featureIndex) {
 }
 
 INT_PTR OpenInBrowser(const std::wstring& link) { return ShellOpen(link, {}); }
+
+// Shared icons belong to the system: nothing to destroy.
+void SetIcon(HWND window, WPARAM kind, int sizeMetric) {
+    int size = GetSystemMetrics(sizeMetric);
+    HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, size, size, LR_SHARED);
+    if (icon) SendMessageW(window, WM_SETICON, kind, reinterpret_cast<LPARAM>(icon));
+}
 
 void SetText(CPaintManagerUI& manager, const wchar_t* name, const wchar_t* text) {
     if (CControlUI* control = manager.FindControl(name)) control->SetText(text);
@@ -76,6 +84,8 @@ void MainWindow::InitWindow() {
     // An elevated window otherwise drops WM_COMMAND from unelevated senders.
     SetMessageFilter(WM_COMMAND, true);
     exchange.Start(m_hWnd);
+    SetIcon(m_hWnd, ICON_BIG, SM_CXICON);
+    SetIcon(m_hWnd, ICON_SMALL, SM_CXSMICON);
 }
 
 LRESULT MainWindow::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {

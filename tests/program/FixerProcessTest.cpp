@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -146,13 +147,31 @@ TEST_F(FixerProcessTest, OneArgumentStartsASecondInstance) {
 
 // Closing the window ends the program normally, the first run marked done.
 TEST_F(FixerProcessTest, ClosingTheWindowExitsWithZeroAndMarksTheFirstRun) {
+    test::ClearRequestLog();
     std::unique_ptr<Fixer> fixer;
     HWND main = StartFirst(fixer);
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(WindowText(main), L"Vantoro");
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(main, GWL_STYLE)) & 0x10CF0000u, 0x10CF0000u);
     EXPECT_EQ(GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, WS_EX_ACCEPTFILES);
-    test::Pump(500);  // the start-up exchange answers
+    RECT frame;
+    GetWindowRect(main, &frame);
+    EXPECT_EQ(frame.right - frame.left, 920);
+    EXPECT_EQ(frame.bottom - frame.top, 560);
+    // The start-up exchange, with the product's identity.
+    std::vector<std::string> paths;
+    for (DWORD start = GetTickCount(); paths.size() < 2 && GetTickCount() - start < kWaitMs; Sleep(50)) {
+        paths.clear();
+        for (const test::LoggedRequest& request : test::RequestLog()) paths.push_back(request.path);
+    }
+    EXPECT_EQ(paths, (std::vector<std::string>{"/helper/ping", "/helper/config"}));
+    std::vector<test::LoggedRequest> log = test::RequestLog();
+    ASSERT_FALSE(log.empty());
+    std::map<std::string, std::string> query(log.back().query.begin(), log.back().query.end());
+    EXPECT_EQ(query["product"], "quorvex");
+    std::string version = VANTORO_VERSION;  // sent without its dots
+    std::erase(version, '.');
+    EXPECT_EQ(query["version"], version);
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(fixer->AwaitExit(), 0u);
     Json::Value settings = test::ParseJson(test::ReadFile(folder.Path() + L"\\config.json"));

@@ -349,6 +349,11 @@ TEST_F(MainWindowTest, FixedSizeWithTheWholeWindowAsCaption) {
               HTCLIENT);
 }
 
+TEST_F(MainWindowTest, ShowsTheProgramIcon) {
+    EXPECT_NE(SendMessageW(Hwnd(), WM_GETICON, ICON_BIG, 0), 0) << "no icon for the taskbar";
+    EXPECT_NE(SendMessageW(Hwnd(), WM_GETICON, ICON_SMALL, 0), 0) << "no icon for the caption";
+}
+
 // Closing posts the quit message; freeing the object marks the first run done.
 TEST_F(MainWindowTest, ClosingQuitsAndFreeingWritesFirstRun) {
     std::wstring settings = FolderOf() + L"\\config.json";
