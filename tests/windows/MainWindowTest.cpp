@@ -303,6 +303,30 @@ TEST_F(MainWindowTest, CustomerButtonUsesTheServiceChatOnceConfigured) {
     EXPECT_EQ(QueryOf(links[0])[L"c2"], L"Vantoro__directx");
 }
 
+// The product's own opener hands the link to the desktop's browser.
+TEST(MainWindowBrowser, CustomerButtonOpensTheLinkInTheBrowser) {
+    test::BrowserRecorder browser;
+    if (!browser.Active()) GTEST_SKIP() << "web addresses reach a real browser outside Wine";
+    ASSERT_TRUE(test::UseOwnArchive());
+    auto window = std::make_unique<MainWindow>();
+    ASSERT_TRUE(window->Create(nullptr, L"Vantoro", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_ACCEPTFILES));
+    window->ShowWindow(true, true);
+    test::Pump(100);
+    std::string before = test::FileExists(browser.Log()) ? test::ReadFile(browser.Log()) : "";
+    test::Click(window->GetHWND(), L"ccleanerOpt");
+    test::Pump(100);
+    std::string expected = WideToUtf8(CustomerServiceLink(1, ServerConfig::Instance())) + "\n";
+    test::Click(window->GetHWND(), L"customerBtn");
+    std::string log;
+    for (DWORD start = GetTickCount(); log.size() <= before.size() && GetTickCount() - start < 10000; test::Pump(50))
+        log = test::FileExists(browser.Log()) ? test::ReadFile(browser.Log()) : "";
+    EXPECT_EQ(log.substr(std::min(before.size(), log.size())), expected);
+    EXPECT_EQ(test::OpenBoxes().size(), 0u) << "a failure was reported";
+    window.reset();
+    MSG quit;
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
+}
+
 TEST_F(MainWindowTest, BrowserFailureIsReported) {
     linkResult = 2;  // ERROR_FILE_NOT_FOUND from the shell
     std::wstring text;
