@@ -83,6 +83,13 @@ void OpenMain() {
 
 const Scene kScenes[] = {
     {L"main", true, L"mainWnd", OpenMain, [](HWND) { return ServerConfig::Instance().Received(); }},
+    // The feature with the longest subtitle, picked with the mouse.
+    {L"main-reinstall", true, L"mainWnd", OpenMain,
+     [](HWND window) {
+         if (test::TextOf(window, L"fixbtn") == L"立即重装") return ServerConfig::Instance().Received();
+         test::Click(window, L"reinstallOpt");
+         return false;
+     }},
     // DirectX repair in its own stage, the longest of the stage texts.
     {L"check-running", false, L"CheckProgressWnd", [] { OpenCheck(3); },
      [](HWND window) { return StepCheckUntil(window, [](HWND w) { return CheckPercent(w) >= 20; }); }},
