@@ -11,6 +11,9 @@
 
 #include "ui/toolkit/UIlib.h"
 
+struct ProgressRecord;
+struct CompletionRecord;
+
 namespace Windows {
 
 struct DownloadResult {
@@ -42,10 +45,17 @@ protected:
     void OnFinalMessage(HWND hWnd) override;
 
 private:
+    void Start();
+    void ShowProgress(const ProgressRecord& record);
+    void Finish(const CompletionRecord& record);
+    void AskToCancel();
+
     std::string url;
     std::wstring targetPath;
     std::wstring promptPath;
     int taskId = -1;
+    bool finished = false;  // the completion arrived
+    bool asking = false;    // the cancel question is open
     DuiLib::CLabelUI* titleLabel = nullptr;
     DuiLib::CLabelUI* tipLabel = nullptr;
     DuiLib::CLabelUI* percentLabel = nullptr;
