@@ -342,7 +342,11 @@ TEST_F(SolutionTest, AnotherChoiceIsPickedWithTheMouse) {
 
 TEST_F(SolutionTest, ProductWithoutPluginsHidesThePluginRowAndAsksForMinusOne) {
     bool pluginRowShown = true;
-    Run(kReinstall, Then(ToList(2), {Do([&](HWND window) { pluginRowShown = test::Shown(window, L"pluginHor"); })}));
+    Run(kReinstall, Then({[&](HWND window) {
+                              pluginRowShown = test::Shown(window, L"pluginHor");
+                              return ComboOf(window, L"versioncombo")->GetCount() > 0;
+                          }},
+                         ToList(2)));
     EXPECT_FALSE(pluginRowShown);
     auto lists = Requests("/helper/solution");
     ASSERT_EQ(lists.size(), 1u);
