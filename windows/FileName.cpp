@@ -1,6 +1,6 @@
 #include "windows/FileName.h"
 
-#include <windows.h>
+#include <cwctype>
 
 #include "ui/PercentEncode.h"
 
