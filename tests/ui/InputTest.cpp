@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "UiTestSupport.h"
+#include "tests/support/UiDriver.h"
 
 using namespace DuiLib;
 using uitest::TestWindow;
@@ -35,6 +36,24 @@ const wchar_t kButtons[] = LR"(<Window size="360,220">
 </Window>)";
 
 const wchar_t kNoCloseButton[] = LR"(<Window size="200,100"><VerticalLayout><Label name="l"/></VerticalLayout></Window>)";
+
+// Its memory outlives it (until the test ends), so that a late touch of a
+// removed option shows as a notification from it rather than as a random crash.
+class KeptOption : public COptionUI {
+public:
+    static void operator delete(void* p) { Graveyard().push_back(p); }
+    static std::vector<void*>& Graveyard() {
+        static std::vector<void*> kept;
+        return kept;
+    }
+    static void Bury() {
+        for (void* p : Graveyard()) ::operator delete(p);
+        Graveyard().clear();
+    }
+};
+
+const wchar_t kOptionRow[] = LR"(<Window size="300,120"><VerticalLayout name="outer">
+  <HorizontalLayout name="row" height="40"/><Button name="okbtn" height="30"/></VerticalLayout></Window>)";
 
 std::wstring Rows(int count) {
     std::wstring xml = LR"(<Window size="400,300"><VerticalLayout>
@@ -130,6 +149,35 @@ TEST(Option, GroupKeepsOneSelectedAndReportsTheNewOne) {
     DestroyWindow(w.GetHWND());
 }
 
+TEST(Option, ClickHandlerMayRemoveTheOptionOrItsContainer) {
+    for (const wchar_t* removed : {L"opt", L"row"}) {
+        for (const wchar_t* group : {L"g", L""}) {
+            TestWindow w(kOptionRow);
+            ASSERT_TRUE(w.Open());
+            auto* option = new KeptOption;
+            option->SetName(L"opt");
+            option->SetGroup(group);
+            ASSERT_TRUE(w.Find<CContainerUI>(L"row")->Add(option));
+            w.onNotify = [&](TNotifyUI& msg) {
+                if (msg.sType == L"click" && msg.pSender->GetName() == L"opt") {
+                    CControlUI* gone = w.Find(removed);
+                    dynamic_cast<CContainerUI*>(gone->GetParent())->Remove(gone);
+                    w.PostClick(L"okbtn");  // where it is now: the window goes on working
+                } else if (msg.sType == L"click" && msg.pSender->GetName() == L"okbtn") {
+                    w.Close(1);
+                }
+            };
+            w.PostClick(L"opt");
+            EXPECT_EQ(w.ShowModal(), 1u) << removed << " group '" << group << "'";
+            EXPECT_EQ(w.Count(L"click", L"opt"), 1u);
+            EXPECT_EQ(w.Count(L"selectchanged", L"opt"), 0u) << "the removed option was touched";
+            EXPECT_EQ(w.Find(removed), nullptr);
+            EXPECT_EQ(KeptOption::Graveyard().size(), 1u);
+            KeptOption::Bury();
+        }
+    }
+}
+
 TEST(Keyboard, EscapeAndAltF4CloseLikeTheCloseButton) {
     {
         TestWindow w(kButtons);
@@ -187,6 +235,52 @@ TEST(Modal, NestedWindowsAndSelfDeletion) {
     EXPECT_EQ(outer.ShowModal(), 42u);
     EXPECT_EQ(innerResult, static_cast<UINT>(IDCANCEL));
     EXPECT_TRUE(innerDeleted);
+}
+
+TEST(Modal, OwnerIsEnabledOnlyWhenTheLastModalWindowOverItCloses) {
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                 nullptr, nullptr);
+    // Either may close first: a notice over the main window while the check window runs.
+    for (bool firstClosesFirst : {true, false}) {
+        TestWindow first(kButtons), second(kButtons);
+        ASSERT_TRUE(first.Open(owner));
+        ASSERT_TRUE(second.Open(owner));
+        TestWindow& early = firstClosesFirst ? first : second;
+        TestWindow& late = firstClosesFirst ? second : first;
+        bool disabledWithOneLeft = false, disabledWithBoth = false, inSecondLoop = false;
+        UINT secondResult = 0;
+        // Inside the first one's loop, the second one's loop over the same owner.
+        test::Ticker openSecond([&] {
+            inSecondLoop = true;
+            secondResult = second.ShowModal();
+            return true;
+        });
+        test::Ticker closeInTurn([&] {
+            if (!inSecondLoop) return false;
+            if (IsWindow(early.GetHWND())) {
+                disabledWithBoth = !IsWindowEnabled(owner);
+                early.Close(1);
+                return false;
+            }
+            disabledWithOneLeft = !IsWindowEnabled(owner);
+            late.Close(2);
+            return true;
+        });
+        UINT firstResult = first.ShowModal();
+        EXPECT_EQ(firstResult, firstClosesFirst ? 1u : 2u);
+        EXPECT_EQ(secondResult, firstClosesFirst ? 2u : 1u);
+        EXPECT_TRUE(disabledWithBoth);
+        EXPECT_TRUE(disabledWithOneLeft) << (firstClosesFirst ? "first" : "second") << " closed first";
+        EXPECT_TRUE(IsWindowEnabled(owner));
+    }
+    // An owner that was disabled before stays so.
+    EnableWindow(owner, FALSE);
+    TestWindow w(kButtons);
+    ASSERT_TRUE(w.Open(owner));
+    w.Close(3);
+    EXPECT_EQ(w.ShowModal(), 3u);
+    EXPECT_FALSE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
 }
 
 TEST(Modal, FirstCloseCodeWinsAndCloseBeforeShowing) {

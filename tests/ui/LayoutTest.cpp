@@ -47,6 +47,32 @@ const wchar_t* const kGalleryNames[] = {
     L"headlbl",  L"sublbl",    L"prog",     L"proglbl",   L"versioncombo", L"noteedit", L"cancelbtn",
     L"okbtn",    L"page1",     L"worklist", L"bottomband", L"notelbl",     L"customerBtn"};
 
+// Looks for its controls in InitWindow, as every window of the product does.
+class InitCounting : public TestWindow {
+public:
+    using TestWindow::TestWindow;
+    void InitWindow() override {
+        ++inits;
+        sawClose = m_PaintManager.FindControl(L"closebtn") != nullptr;
+    }
+    int inits = 0;
+    bool sawClose = false;
+};
+
+std::wstring TwoLists() {
+    std::wstring list = LR"(<ListHeader height="30"><ListHeaderItem text="名" width="150"/><ListHeaderItem text="说明"/></ListHeader>
+      <ListContainerElement height="40"><Label name="#0"/><Label name="#1"/></ListContainerElement>)";
+    auto named = [&](const wchar_t* prefix) {
+        std::wstring xml = list;
+        for (size_t at; (at = xml.find(L'#')) != std::wstring::npos;) xml.replace(at, 1, prefix);
+        return xml;
+    };
+    return LR"(<Window size="400,300"><VerticalLayout>
+      <List name="shown" height="120">)" + named(L"s") + LR"(</List>
+      <List name="hidden" header="hidden" height="120">)" + named(L"h") + LR"(</List>
+      <Control/></VerticalLayout></Window>)";
+}
+
 }  // namespace
 
 TEST(Layout, XmlTextPlacesControlsByTheLayoutRules) {
@@ -114,6 +140,45 @@ TEST(Layout, FolderOnDiskFindsEveryControl) {
     for (const wchar_t* name : kGalleryNames) EXPECT_TRUE(w.Find(name)) << name;
     EXPECT_EQ(w.GetPaintManager().GetFontCount(), 5);
     EXPECT_EQ(w.Find(L"closebtn")->GetToolTip(), L"关闭");
+    DestroyWindow(w.GetHWND());
+}
+
+TEST(Layout, InitWindowRunsOnlyOnceTheLayoutIsBuilt) {
+    uitest::UseFolder(L"" UI_TEST_LAYOUTS);
+    {
+        InitCounting w(kDialog);
+        ASSERT_TRUE(w.Open());
+        EXPECT_EQ(w.inits, 1);
+        EXPECT_TRUE(w.sawClose);
+        EXPECT_EQ(w.Count(L"windowinit", L"root"), 1u);
+        DestroyWindow(w.GetHWND());
+    }
+    for (const wchar_t* broken : {L"NoSuchLayout.xml", L"<Window><VerticalLayout></Window>"}) {
+        InitCounting w(broken);
+        ASSERT_TRUE(w.Open());
+        EXPECT_FALSE(w.IsLayoutLoaded());
+        EXPECT_EQ(w.inits, 0) << "InitWindow ran without a layout: " << broken;
+        EXPECT_TRUE(w.seen.empty());
+        DestroyWindow(w.GetHWND());
+    }
+}
+
+TEST(Layout, HiddenListHeaderTakesNoRoomButKeepsTheColumns) {
+    TestWindow w(TwoLists());
+    ASSERT_TRUE(w.Open());
+    auto* shown = w.Find<CListUI>(L"shown");
+    auto* hidden = w.Find<CListUI>(L"hidden");
+    ASSERT_TRUE(shown && hidden);
+    EXPECT_TRUE(shown->GetHeader()->IsVisible());
+    EXPECT_EQ(PosOf(w, L"s0").top, shown->GetPos().top + 30);
+
+    EXPECT_FALSE(hidden->GetHeader()->IsVisible());
+    RECT first = PosOf(w, L"h0"), second = PosOf(w, L"h1"), list = hidden->GetPos();
+    EXPECT_EQ(first.top, list.top);  // the row starts where the list does
+    EXPECT_EQ(first.bottom - first.top, 40);
+    EXPECT_EQ(first.left, list.left);
+    EXPECT_EQ(first.right, list.left + 150);  // the header's first column
+    EXPECT_EQ(second.left, first.right);
     DestroyWindow(w.GetHWND());
 }
 

@@ -3,13 +3,85 @@
 // the window's own painting path.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "UiTestSupport.h"
 #include "ui/toolkit/Snapshot.h"
 
 using namespace DuiLib;
 using uitest::TestWindow;
 
+extern "C" void* deleteObjectSlot __asm__("__imp__DeleteObject@4");
+extern "C" void* beginPaintSlot __asm__("__imp__BeginPaint@8");
+extern "C" void* endPaintSlot __asm__("__imp__EndPaint@8");
+
 namespace {
+
+// DeleteObject as Windows does it: a bitmap still selected into a DC is not
+// deleted and leaks (Wine deletes it once it is selected out). A bitmap can
+// be selected into one DC only, so a probe DC tells whether it still is.
+class StrictBitmapDeletion {
+public:
+    StrictBitmapDeletion() : hook_(&deleteObjectSlot, reinterpret_cast<void*>(&Delete)) {
+        self_ = this;
+        probe_ = CreateCompatibleDC(nullptr);
+    }
+    ~StrictBitmapDeletion() {
+        DeleteDC(probe_);
+        self_ = nullptr;
+    }
+    int Refused() const { return refused_; }
+
+private:
+    static BOOL WINAPI Delete(HGDIOBJ object) {
+        if (self_ && GetObjectType(object) == OBJ_BITMAP) {
+            HGDIOBJ old = SelectObject(self_->probe_, object);
+            if (!old) {
+                ++self_->refused_;
+                return FALSE;
+            }
+            SelectObject(self_->probe_, old);
+        }
+        return self_ ? self_->hook_.Original<BOOL(WINAPI*)(HGDIOBJ)>()(object) : FALSE;
+    }
+
+    static inline StrictBitmapDeletion* self_ = nullptr;
+    uitest::ImportHook hook_;
+    HDC probe_ = nullptr;
+    int refused_ = 0;
+};
+
+// Counts BeginPaint calls that were not matched by EndPaint.
+class PaintPairs {
+public:
+    PaintPairs()
+        : begin_(&beginPaintSlot, reinterpret_cast<void*>(&Begin)), end_(&endPaintSlot, reinterpret_cast<void*>(&End)) {
+        self_ = this;
+    }
+    ~PaintPairs() { self_ = nullptr; }
+    int Begun() const { return begun_; }
+    int Open() const { return open_; }
+
+private:
+    static HDC WINAPI Begin(HWND hwnd, LPPAINTSTRUCT ps) {
+        HDC dc = self_->begin_.Original<HDC(WINAPI*)(HWND, LPPAINTSTRUCT)>()(hwnd, ps);
+        if (dc) ++self_->begun_, ++self_->open_;
+        return dc;
+    }
+    static BOOL WINAPI End(HWND hwnd, const PAINTSTRUCT* ps) {
+        --self_->open_;
+        return self_->end_.Original<BOOL(WINAPI*)(HWND, const PAINTSTRUCT*)>()(hwnd, ps);
+    }
+
+    static inline PaintPairs* self_ = nullptr;
+    uitest::ImportHook begin_, end_;
+    int begun_ = 0, open_ = 0;
+};
+
+class ThrowingControl : public CControlUI {
+public:
+    void DoPaint(const Canvas&, const RECT&) override { throw std::runtime_error("paint failed"); }
+};
 
 const wchar_t kTitled[] = LR"(<Window size="380,200" roundcorner="5,5">
   <Font id="0" name="微软雅黑" size="12" default="true"/>
@@ -97,7 +169,7 @@ TEST(Render, HoverAndPressChangeTheButton) {
       <Button name="b" width="100" height="40" bkcolor="#FF238EF9" hotbkcolor="#FF4DA6FF" pushedbkcolor="#FF137FEB"/>
     </VerticalLayout></Window>)");
     ASSERT_TRUE(w.Open());
-    ShowWindow(w.GetHWND(), SW_SHOWNA);
+    SetWindowPos(w.GetHWND(), HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     POINT at = w.CenterOf(L"b");
     auto colourAt = [&]() {
         UpdateWindow(w.GetHWND());
@@ -106,15 +178,68 @@ TEST(Render, HoverAndPressChangeTheButton) {
         return shot.At(at.x, at.y) & 0xFFFFFF;
     };
     EXPECT_EQ(colourAt(), 0x238EF9u);
+    // The pointer really there: hover tracking looks at the cursor and
+    // would answer a posted move alone with a leave.
+    POINT before{}, screen = at;
+    GetCursorPos(&before);
+    ClientToScreen(w.GetHWND(), &screen);
+    SetCursorPos(screen.x, screen.y);
     PostMessageW(w.GetHWND(), WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
-    uitest::Pump(50);
-    DWORD hot = colourAt();
+    uitest::Pump(100);
+    EXPECT_EQ(colourAt(), 0x4DA6FFu);
     PostMessageW(w.GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
     uitest::Pump(50);
     EXPECT_EQ(colourAt(), 0x137FEBu);
     PostMessageW(w.GetHWND(), WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
     uitest::Pump(50);
-    // Hot needs the pointer really there; a posted move may be followed by a leave.
-    EXPECT_TRUE(hot == 0x4DA6FFu || hot == 0x238EF9u);
+    EXPECT_EQ(colourAt(), 0x4DA6FFu);  // released over it: hot again
+    SetCursorPos(before.x, before.y);
+    DestroyWindow(w.GetHWND());
+}
+
+TEST(RenderGdi, BitmapsAreSelectedOutBeforeTheyAreDeleted) {
+    ASSERT_TRUE(uitest::UseOwnArchive());
+    // Real Windows also counts the process's GDI objects; Wine answers 0.
+    DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    StrictBitmapDeletion strict;
+    {
+        BackBuffer buffer;
+        ASSERT_TRUE(buffer.Resize(40, 30));
+        ASSERT_TRUE(buffer.Resize(80, 60));
+        ASSERT_TRUE(buffer.GetCanvas().bits);
+    }
+    EXPECT_EQ(strict.Refused(), 0) << "a back buffer";
+    for (int i = 0; i < 10; ++i) {
+        TestWindow w(kTitled);
+        ASSERT_TRUE(w.Open());
+        ShowWindow(w.GetHWND(), SW_SHOWNA);
+        for (int step = 0; step < 5; ++step) {
+            SetWindowPos(w.GetHWND(), nullptr, 0, 0, 380 + 7 * step, 200 + 3 * step,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            RedrawWindow(w.GetHWND(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        }
+        Snapshot shot;
+        EXPECT_TRUE(CaptureClient(w.GetHWND(), shot));
+        DestroyWindow(w.GetHWND());
+    }
+    EXPECT_EQ(strict.Refused(), 0) << "windows painted, resized, captured and closed";
+    DWORD after = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (before > 0) {
+        EXPECT_LE(after, before + 8);
+    }
+}
+
+TEST(RenderGdi, PaintThatThrowsStillReleasesItsDC) {
+    TestWindow w(LR"(<Window size="200,100"><VerticalLayout bkcolor="#FFFFFFFF"/></Window>)");
+    ASSERT_TRUE(w.Open());
+    ShowWindow(w.GetHWND(), SW_SHOWNA);
+    auto* root = dynamic_cast<CContainerUI*>(w.GetPaintManager().GetRoot());
+    ASSERT_TRUE(root);
+    root->Add(new ThrowingControl);
+    w.GetPaintManager().UpdateLayout();
+    PaintPairs pairs;
+    RedrawWindow(w.GetHWND(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_GE(pairs.Begun(), 1);
+    EXPECT_EQ(pairs.Open(), 0);
     DestroyWindow(w.GetHWND());
 }

@@ -52,6 +52,21 @@ void TestWindow::OnFinalMessage(HWND hWnd) {
     if (deleteOnFinal) delete this;
 }
 
+namespace {
+
+void WriteSlot(void** slot, void* value) {
+    DWORD old = 0;
+    VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &old);
+    *slot = value;
+    VirtualProtect(slot, sizeof(*slot), old, &old);
+}
+
+}  // namespace
+
+ImportHook::ImportHook(void** slot, void* replacement) : slot_(slot), original_(*slot) { WriteSlot(slot, replacement); }
+
+ImportHook::~ImportHook() { WriteSlot(slot_, original_); }
+
 void Pump(DWORD ms) {
     DWORD end = GetTickCount() + ms;
     do {

@@ -60,6 +60,26 @@ private:
     std::wstring folder_;
 };
 
+// Points one import slot of this program elsewhere for a scope. The toolkit
+// is linked in statically, so its calls to that function come here too.
+// Declare the slot by its linker name:
+//   extern "C" void* deleteObjectSlot __asm__("__imp__DeleteObject@4");
+class ImportHook {
+public:
+    ImportHook(void** slot, void* replacement);
+    ~ImportHook();
+    ImportHook(const ImportHook&) = delete;
+    ImportHook& operator=(const ImportHook&) = delete;
+    template <class F>
+    F Original() const {
+        return reinterpret_cast<F>(original_);
+    }
+
+private:
+    void** slot_;
+    void* original_;
+};
+
 // Handles this thread's messages for a while.
 void Pump(DWORD ms);
 // Registers the test executable's own archive (its IDR_ZIPRES resource).

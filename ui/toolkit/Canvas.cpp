@@ -131,10 +131,7 @@ bool BackBuffer::Resize(int width, int height) {
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     UniqueBitmap bitmap(CreateDIBSection(dc_.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap || !bits) return false;
-    HGDIOBJ previous = SelectObject(dc_.Get(), bitmap.Get());
-    if (!oldBitmap_) oldBitmap_ = previous;
-    bitmap_ = std::move(bitmap);
+    if (!bitmap || !bits || !dc_.SelectBitmap(std::move(bitmap))) return false;
     canvas_ = Canvas{dc_.Get(), static_cast<uint32_t*>(bits), width, height};
     return true;
 }

@@ -27,9 +27,7 @@ public:
     HDC GetDC() const { return canvas_.dc; }
 
 private:
-    UniqueMemoryDC dc_;
-    UniqueBitmap bitmap_;
-    HGDIOBJ oldBitmap_ = nullptr;
+    UniqueMemoryDC dc_;  // owns the DIB selected into it
     Canvas canvas_;
 };
 

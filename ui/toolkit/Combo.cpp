@@ -133,10 +133,8 @@ private:
     bool Handle(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
         switch (msg) {
             case WM_PAINT: {
-                PAINTSTRUCT ps;
-                HDC dc = BeginPaint(hwnd_, &ps);
-                Paint(dc);
-                EndPaint(hwnd_, &ps);
+                PaintScope paint(hwnd_);
+                Paint(paint.Get());
                 return true;
             }
             case WM_ERASEBKGND:

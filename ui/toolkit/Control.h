@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -130,6 +131,11 @@ public:
     void ApplyAttributeList(std::wstring_view list);
 
 protected:
+    // Expires when the control is destroyed: an action that sent a
+    // notification checks it before it touches the control again, since
+    // the handler may have removed the control or its container.
+    std::weak_ptr<const void> Lifetime() const { return lifetime_; }
+
     virtual void PaintBkColor(const Canvas& canvas, const RECT& clip);
     virtual void PaintBkImage(const Canvas& canvas, const RECT& clip);
     virtual void PaintStatusImage(const Canvas&, const RECT&) {}
@@ -168,6 +174,9 @@ protected:
     RECT borderSize_{};
     SIZE borderRound_{};
     TextStyle textStyle_;
+
+private:
+    std::shared_ptr<const int> lifetime_ = std::make_shared<const int>(0);
 };
 
 }  // namespace DuiLib

@@ -92,16 +92,28 @@ int CListUI::GetScrollRange() const { return body_->GetScrollRange(); }
 void CListUI::SetScrollPos(int pos) { body_->SetScrollPos(pos); }
 
 void CListUI::SetPos(RECT rc) {
-    header_->SetVisible(header_->GetCount() > 0);
+    header_->SetVisible(!headerHidden_ && header_->GetCount() > 0);
+    if (headerHidden_) {
+        // Laid out at no height before the rows, which take their columns from it.
+        int top = rc.top + inset_.top;
+        header_->SetPos(RECT{rc.left + inset_.left, top, rc.right - inset_.right, top});
+    }
     CVerticalLayoutUI::SetPos(rc);
 }
 
 void CListUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
-    if (name == L"header") header_->SetVisible(value != L"hidden");
-    else if (name == L"itemheight") body_->SetAttribute(L"scrollstep", value);
-    else if (name == L"vscrollbar") body_->EnableScrollBar(ParseBool(value));
-    else if (name == L"childpadding") body_->SetChildPadding(ParseInt(value));
-    else CVerticalLayoutUI::SetAttribute(name, value);
+    if (name == L"header") {
+        headerHidden_ = value == L"hidden";
+        NeedUpdate();
+    } else if (name == L"itemheight") {
+        body_->SetAttribute(L"scrollstep", value);
+    } else if (name == L"vscrollbar") {
+        body_->EnableScrollBar(ParseBool(value));
+    } else if (name == L"childpadding") {
+        body_->SetChildPadding(ParseInt(value));
+    } else {
+        CVerticalLayoutUI::SetAttribute(name, value);
+    }
 }
 
 }  // namespace DuiLib

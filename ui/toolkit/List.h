@@ -1,7 +1,8 @@
 // A list with a header of columns and rows below it. Rows are containers
 // (often built from a template with CDialogBuilder); a row's children take
 // the header's columns in order, fixed-size children centred in their cell.
-// Rows that do not fit scroll with the wheel and a scroll bar.
+// Rows that do not fit scroll with the wheel and a scroll bar. header="hidden"
+// keeps the columns but neither shows the header nor gives it room.
 #pragma once
 #include "ui/toolkit/HorizontalLayout.h"
 #include "ui/toolkit/Label.h"
@@ -62,6 +63,7 @@ public:
 private:
     CListHeaderUI* header_ = nullptr;
     CVerticalLayoutUI* body_ = nullptr;
+    bool headerHidden_ = false;  // header="hidden": no room, but still the columns
 };
 
 }  // namespace DuiLib

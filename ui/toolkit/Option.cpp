@@ -40,7 +40,9 @@ void COptionUI::Selected(bool selected, bool notify) {
 }
 
 bool COptionUI::Activate() {
+    std::weak_ptr<const void> alive = Lifetime();
     if (!CButtonUI::Activate()) return false;
+    if (alive.expired()) return true;  // the click handler removed it
     if (!group_.empty()) Selected(true);
     else Selected(!selected_);
     return true;

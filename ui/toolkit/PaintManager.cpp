@@ -482,10 +482,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     switch (uMsg) {
         case WM_PAINT: {
             UpdateLayout();  // before BeginPaint, so what layout invalidates is painted now
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd_, &ps);
-            if (!IsEmptyRect(ps.rcPaint)) Render(dc, ps.rcPaint);
-            EndPaint(hwnd_, &ps);
+            PaintScope paint(hwnd_);
+            if (!IsEmptyRect(paint.Area())) Render(paint.Get(), paint.Area());
             return true;
         }
         case WM_PRINTCLIENT: {

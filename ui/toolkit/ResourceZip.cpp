@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace DuiLib {
 namespace {
@@ -73,6 +74,17 @@ std::string NormalizeUtf8(std::string name) {
     return name;
 }
 
+// The archive holds layouts and images. A declared size beyond this, or
+// beyond what the entry's compressed bytes can hold (deflate expands at most
+// about 1032 to 1), is refused before anything is allocated for it.
+constexpr uLong kMaxEntrySize = 64u << 20;
+
+bool PlausibleSize(const unz_file_info& info, size_t archiveSize) {
+    if (info.uncompressed_size > kMaxEntrySize || info.compressed_size > archiveSize) return false;
+    if (info.compression_method == 0) return info.uncompressed_size == info.compressed_size;
+    return info.uncompressed_size / 1032 <= info.compressed_size;
+}
+
 }  // namespace
 
 std::string NormalizeEntryName(std::wstring_view name) { return NormalizeUtf8(ToUtf8(name)); }
@@ -112,7 +124,8 @@ bool ResourceZip::Open(const void* data, size_t size) {
         char name[1024];
         unz_file_info info{};
         if (unzGetCurrentFileInfo(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0) != UNZ_OK) continue;
-        std::string key = NormalizeUtf8(name);
+        if (info.size_filename >= sizeof(name)) continue;  // cut short, unterminated: not one of ours
+        std::string key = NormalizeUtf8(std::string(name, info.size_filename));
         if (key.empty() || key.back() == '/') continue;  // folders
         unz_file_pos position{};
         if (unzGetFilePos(zip, &position) != UNZ_OK) continue;
@@ -132,8 +145,15 @@ bool ResourceZip::Read(std::wstring_view name, std::string& out) {
     if (unzGoToFilePos(zip, &position) != UNZ_OK) return false;
     unz_file_info info{};
     if (unzGetCurrentFileInfo(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+    if (!PlausibleSize(info, bytes_.size())) return false;
     if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
-    out.resize(info.uncompressed_size);
+    try {
+        out.resize(info.uncompressed_size);
+    } catch (const std::bad_alloc&) {
+        unzCloseCurrentFile(zip);
+        out.clear();
+        return false;
+    }
     int read = info.uncompressed_size ? unzReadCurrentFile(zip, out.data(), static_cast<unsigned>(out.size())) : 0;
     int closed = unzCloseCurrentFile(zip);  // checks the CRC
     if (read != static_cast<int>(out.size()) || closed != UNZ_OK) {

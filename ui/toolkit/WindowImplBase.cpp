@@ -42,7 +42,8 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     layoutLoaded_ = root != nullptr && m_PaintManager.AttachDialog(root);
     if (!layoutLoaded_) OutputDebugStringW((L"toolkit: " + builder.GetLastError() + L"\n").c_str());
     m_PaintManager.AddNotifier(this);
-    InitWindow();
+    // Without a layout every FindControl is null; the window shows nothing anyway.
+    if (layoutLoaded_) InitWindow();
     if (CControlUI* rootControl = m_PaintManager.GetRoot())
         m_PaintManager.SendNotify(rootControl, DUI_MSGTYPE_WINDOWINIT);
     bHandled = TRUE;

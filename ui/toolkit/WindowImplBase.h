@@ -1,6 +1,7 @@
 // WindowImplBase: the base of every window of the product. A window names
 // its class, its layout file and resource folder; the base builds the
-// layout on WM_CREATE, calls InitWindow, and routes messages:
+// layout on WM_CREATE, calls InitWindow (not when the layout failed to
+// load), and routes messages:
 //   HandleCustomMessage (the window's own, with a handled flag)
 //   -> the base's window handling (frame, caption, size limits, close)
 //   -> the paint manager (painting, controls, input) -> DefWindowProc.

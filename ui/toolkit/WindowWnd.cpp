@@ -1,11 +1,46 @@
 #include "ui/toolkit/WindowWnd.h"
 
 #include <algorithm>
+#include <map>
+#include <utility>
 
 #include "ui/toolkit/PaintManager.h"
 #include "ui/toolkit/Resources.h"
 
 namespace DuiLib {
+namespace {
+
+// Modal windows open over each owner. Two may share one (a notice over the
+// main window while the check window runs): the owner is enabled again only
+// when the last of them goes, and only if the first found it enabled.
+struct OwnerHold {
+    int count = 0;
+    bool disabled = false;
+};
+
+std::map<HWND, OwnerHold>& OwnerHolds() {
+    static std::map<HWND, OwnerHold> holds;
+    return holds;
+}
+
+void HoldOwner(HWND owner) {
+    OwnerHold& hold = OwnerHolds()[owner];
+    if (hold.count++ == 0 && IsWindowEnabled(owner)) {
+        EnableWindow(owner, FALSE);
+        hold.disabled = true;
+    }
+}
+
+void ReleaseOwner(HWND owner) {
+    auto it = OwnerHolds().find(owner);
+    if (!owner || it == OwnerHolds().end()) return;
+    if (--it->second.count > 0) return;
+    bool enable = it->second.disabled;
+    OwnerHolds().erase(it);
+    if (enable && IsWindow(owner)) EnableWindow(owner, TRUE);
+}
+
+}  // namespace
 
 CWindowWnd::~CWindowWnd() {
     // The object goes before its window: detach, so no message reaches a dead object.
@@ -13,6 +48,7 @@ CWindowWnd::~CWindowWnd() {
         SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
         DestroyWindow(m_hWnd);
     }
+    ReleaseOwner(std::exchange(modalOwner_, nullptr));  // a detached window sent us no WM_NCDESTROY
 }
 
 bool CWindowWnd::RegisterWindowClass() {
@@ -67,9 +103,8 @@ UINT CWindowWnd::ShowModal() {
     UINT result = closing_ ? closeCode_ : static_cast<UINT>(-1);
     modalResult_ = &result;
     HWND owner = GetWindow(hwnd, GW_OWNER);
-    bool disabledOwner = owner && IsWindowEnabled(owner);
-    if (disabledOwner) {
-        EnableWindow(owner, FALSE);
+    if (owner && !modalOwner_) {
+        HoldOwner(owner);
         modalOwner_ = owner;
     }
     ::ShowWindow(hwnd, SW_SHOWNORMAL);
@@ -88,12 +123,12 @@ UINT CWindowWnd::ShowModal() {
             DispatchMessageW(&msg);
         }
     }
-    // The object may be gone with its window; touch it only while the window lives.
+    // The object may be gone with its window (which then released the owner);
+    // touch it only while the window lives.
     if (IsWindow(hwnd)) {
         modalResult_ = nullptr;
-        modalOwner_ = nullptr;
+        ReleaseOwner(std::exchange(modalOwner_, nullptr));
     }
-    if (disabledOwner && IsWindow(owner)) EnableWindow(owner, TRUE);
     if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
     return result;
 }
@@ -142,10 +177,7 @@ LRESULT CWindowWnd::PostMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CWindowWnd::OnCloseMessage() {
     // The owner first, or Windows activates some other program's window.
-    if (modalOwner_) {
-        EnableWindow(modalOwner_, TRUE);
-        modalOwner_ = nullptr;
-    }
+    ReleaseOwner(std::exchange(modalOwner_, nullptr));
     DestroyWindow(m_hWnd);
     return 0;
 }
@@ -189,8 +221,7 @@ LRESULT CALLBACK CWindowWnd::WindowProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPA
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->m_hWnd = nullptr;
         self->modalResult_ = nullptr;
-        if (self->modalOwner_) EnableWindow(self->modalOwner_, TRUE);
-        self->modalOwner_ = nullptr;
+        ReleaseOwner(std::exchange(self->modalOwner_, nullptr));
         self->destroyed_ = true;
     }
     // OnFinalMessage waits until no handler of this window is on the stack
