@@ -1,6 +1,7 @@
 #include "windows/FileName.h"
 
 #include <cwctype>
+#include <utility>
 
 #include "ui/PercentEncode.h"
 
@@ -10,41 +11,56 @@ namespace {
 
 constexpr wchar_t kReplacement = L'_';
 
-// Strict UTF-8: overlong forms, surrogates and values past U+10FFFF are
-// invalid, and each byte of an invalid sequence becomes one kReplacement.
+int TrailingBytes(unsigned char lead) {
+    if (lead < 0x80) return 0;
+    if ((lead & 0xE0) == 0xC0) return 1;
+    if ((lead & 0xF0) == 0xE0) return 2;
+    if ((lead & 0xF8) == 0xF0) return 3;
+    return -1;
+}
+
+// The code point of the sequence at bytes[at] and its length; length 0 when
+// it is not strict UTF-8 (overlong forms, surrogates and values past
+// U+10FFFF are not).
+std::pair<char32_t, size_t> CodePointAt(std::string_view bytes, size_t at) {
+    static const char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    static const unsigned char kLeadBits[] = {0x7F, 0x1F, 0x0F, 0x07};
+    int trailing = TrailingBytes(static_cast<unsigned char>(bytes[at]));
+    if (trailing < 0 || at + trailing >= bytes.size()) return {0, 0};
+    char32_t value = static_cast<unsigned char>(bytes[at]) & kLeadBits[trailing];
+    for (int k = 1; k <= trailing; ++k) {
+        auto next = static_cast<unsigned char>(bytes[at + k]);
+        if ((next & 0xC0) != 0x80) return {0, 0};
+        value = (value << 6) | (next & 0x3F);
+    }
+    if (value < kSmallest[trailing] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return {0, 0};
+    return {value, static_cast<size_t>(trailing) + 1};
+}
+
+// Each byte of an invalid sequence becomes one kReplacement.
 std::wstring DecodeUtf8(std::string_view bytes) {
     std::wstring out;
-    size_t i = 0;
-    while (i < bytes.size()) {
-        auto lead = static_cast<unsigned char>(bytes[i]);
-        int extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : -1;
-        char32_t value = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
-        bool valid = extra >= 0 && i + extra < bytes.size();
-        for (int k = 1; valid && k <= extra; ++k) {
-            auto next = static_cast<unsigned char>(bytes[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            value = (value << 6) | (next & 0x3F);
-        }
-        static const char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-        valid = valid && value >= kSmallest[extra] && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
-        if (!valid) {
+    for (size_t at = 0; at < bytes.size();) {
+        auto [value, length] = CodePointAt(bytes, at);
+        if (length == 0) {
             out += kReplacement;
-            ++i;
+            ++at;
             continue;
         }
         if (value >= 0x10000) {
-            value -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (value >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (value & 0x3FF));
+            out += static_cast<wchar_t>(0xD800 + ((value - 0x10000) >> 10));
+            out += static_cast<wchar_t>(0xDC00 + ((value - 0x10000) & 0x3FF));
         } else {
             out += static_cast<wchar_t>(value);
         }
-        i += extra + 1;
+        at += length;
     }
     return out;
 }
 
-bool Forbidden(wchar_t ch) { return ch < 0x20 || ch == 0x7F || std::wstring_view(L"<>:\"/\\|?*").find(ch) != std::wstring_view::npos; }
+bool Forbidden(wchar_t ch) {
+    return ch < 0x20 || ch == 0x7F || std::wstring_view(L"<>:\"/\\|?*").find(ch) != std::wstring_view::npos;
+}
 
 void TrimTrailingDotsAndSpaces(std::wstring& name) {
     while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name.pop_back();

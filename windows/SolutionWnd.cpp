@@ -184,7 +184,8 @@ void SolutionWnd::AddRow(CDialogBuilder& builder, const Json::Value& element) {
     std::string address = json::String(json::Member(element, "32url"));
     if (windows64 || address.empty()) address = json::String(json::Member(element, "url"));
     if (address.empty()) return;  // nothing a button could fetch or open
-    CControlUI* row = builder.IsLoaded() ? builder.Create(&m_PaintManager, this) : builder.Create(L"ListItem.xml", &m_PaintManager, this);
+    CControlUI* row = builder.IsLoaded() ? builder.Create(&m_PaintManager, this)
+                                         : builder.Create(L"ListItem.xml", &m_PaintManager, this);
     if (!row) return;
     CControlUI* name = m_PaintManager.FindSubControlByName(row, L"filenamelbl");
     CControlUI* detail = m_PaintManager.FindSubControlByName(row, L"detaillbl");
