@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <cctype>
+
 #include "net/Answer.h"
 #include "net/HttpSession.h"
 #include "platform/Path.h"
@@ -27,7 +29,7 @@ const char kProductName[] = "quorvex";
 const char kListPath[] = "/helper/solution";
 const wchar_t kNoticeTitle[] = L"提示";
 
-const wchar_t kStartDownload[] = L"开始下载";
+// A row starts with the template's "开始下载".
 const wchar_t kOpen[] = L"打开";
 const wchar_t kOpenFolder[] = L"打开目录";
 const wchar_t kOpenFile[] = L"打开文件";
