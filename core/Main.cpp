@@ -4,19 +4,19 @@
 
 #include <string>
 
+#include "net/Deployment.h"
 #include "net/RequestQueue.h"
 #include "platform/Text.h"
 
 namespace {
 
-constexpr char kServiceBaseUrl[] = "http://127.0.0.1:18080";
 constexpr UINT kPingDone = 1177;
 std::wstring status = L"正在连接服务…";
 
 LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CREATE:
-        RequestQueue::Instance().EnqueueRequest(std::string(kServiceBaseUrl) + "/helper/ping", {}, hwnd, kPingDone);
+        RequestQueue::Instance().EnqueueRequest(deployment::ServiceUrl() + "/helper/ping", {}, hwnd, kPingDone);
         return 0;
     case kPingDone: {
         auto record = TakeRecord<CompletionRecord>(wParam);

@@ -14,10 +14,17 @@ anti-aliased edges. State images sit side by side in one file, one cell each:
     img1/nav_*.png                150x72 cells: normal, hot, selected
     img/shadow2.png               64x64, nine-grid with 25-pixel corners
                                   (the window covers 25..39 in both axes)
+
+It also writes the programs' icons, app/Vantoro.ico and app/dumper.ico, with
+16, 32, 48 and 256 pixel images (the small ones as bitmaps, which every
+Windows reads; 256 as PNG). They are compiled into the executables, not packed
+into the layout archives.
 """
 
+import io
 import math
 import os
+import struct
 import sys
 
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
@@ -715,6 +722,87 @@ def make_report_picture():
     c.paint(grip, ORANGE)
     return c.result()
 
+# ---------------------------------------------------------------------------
+# The programs' icons: the logo's shield on a rounded tile.
+
+ICON_SIZES = (16, 32, 48, 256)
+
+
+def make_icon(size, top, bottom, mark):
+    """One image of an icon, drawn on a 48-unit grid scaled to size pixels.
+    Small sizes get a bolder shield so that it still reads at 16 pixels."""
+    k = size / 48.0
+    c = Canvas(size, size)
+    tile = c.mask()
+    inset = 1.0 if size > 16 else 0.0
+    tile.rect(inset * k, inset * k, (48 - inset) * k, (48 - inset) * k, r=10 * k)
+    c.paint_gradient(tile, top, bottom)
+    shield = c.mask()
+    half = 17.0 if size > 16 else 19.0
+    top_y, bottom_y = (8.0, 41.0) if size > 16 else (5.5, 43.5)
+    right = bezier((24, top_y), (24 + half * 0.45, top_y), (24 + half * 0.8, top_y + 2.5),
+                   (24 + half, top_y + 4.5)) + [(24 + half, top_y + 17)] + \
+        bezier((24 + half, top_y + 17), (24 + half, top_y + 27), (24 + half * 0.5, bottom_y - 3), (24, bottom_y))
+    outline = right + [(48 - x, y) for x, y in reversed(right)]
+    shield.poly([(x * k, y * k) for x, y in outline])
+    c.paint(shield, WHITE)
+    mark(c, k, size, top)
+    return c.result()
+
+
+def tick_mark(c, k, size, color):
+    tick = c.mask()
+    width = 5.2 if size > 16 else 7.0
+    tick.line([(15.5 * k, 25 * k), (21.5 * k, 31 * k), (32.5 * k, 18.5 * k)], width * k)
+    c.paint(tick, color)
+
+
+def exclamation_mark(c, k, size, color):
+    m = c.mask()
+    width = 5.0 if size > 16 else 6.5
+    m.line([(24 * k, 14 * k), (24 * k, 24.5 * k)], width * k)
+    m.circle(24 * k, 31.5 * k, width * 0.62 * k)
+    c.paint(m, color)
+
+
+def bmp_entry(image):
+    """An icon image as a bottom-up 32-bit DIB with its (empty) AND mask."""
+    w, h = image.size
+    header = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    rgba = image.convert("RGBA")
+    rows = []
+    for y in range(h - 1, -1, -1):
+        row = bytearray()
+        for x in range(w):
+            r, g, b, a = rgba.getpixel((x, y))
+            row += bytes((b, g, r, a))
+        rows.append(bytes(row))
+    mask_row = ((w + 31) // 32) * 4
+    return header + b"".join(rows) + b"\0" * (mask_row * h)
+
+
+def save_ico(images, relative):
+    entries = []
+    for image in images:
+        if image.size[0] >= 256:
+            buf = io.BytesIO()
+            image.save(buf, format="PNG", optimize=True)
+            entries.append((image.size[0], buf.getvalue()))
+        else:
+            entries.append((image.size[0], bmp_entry(image)))
+    data = struct.pack("<HHH", 0, 1, len(entries))
+    offset = 6 + 16 * len(entries)
+    for size, blob in entries:
+        side = 0 if size >= 256 else size  # 0 means 256
+        data += struct.pack("<BBBBHHII", side, side, 0, 0, 1, 32, len(blob), offset)
+        offset += len(blob)
+    data += b"".join(blob for _, blob in entries)
+    path = os.path.join(ROOT, relative)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+    print(relative, [size for size, _ in entries])
+
 
 def main():
     save_png(window_button(close_glyph, ((0xE8, 0x47, 0x4A), 1.0), ((0xC7, 0x35, 0x38), 1.0)),
@@ -738,6 +826,9 @@ def main():
         save_gif([draw(i / FRAMES) for i in range(FRAMES)], "fixer/img1/%s.gif" % name, DELAY)
 
     save_png(make_report_picture(), "dumper/img/report.png")
+
+    save_ico([make_icon(n, BAND, DEEP, tick_mark) for n in ICON_SIZES], "app/Vantoro.ico")
+    save_ico([make_icon(n, ORANGE, (0xE8, 0x5A, 0x2A), exclamation_mark) for n in ICON_SIZES], "app/dumper.ico")
 
 
 if __name__ == "__main__":

@@ -1,11 +1,10 @@
 #include "ui/Notices.h"
 
+#include "net/Deployment.h"
 #include "net/HttpSession.h"
 #include "platform/Shell.h"
 #include "ui/MessageWnd.h"
 #include "ui/PercentEncode.h"
-
-const wchar_t kDefaultChatUrl[] = L"http://127.0.0.1:18080/kefu?from=client";
 
 namespace {
 
@@ -31,7 +30,7 @@ std::wstring RequestFailureText(int status, int errorCode) {
 }
 
 std::wstring RequestFailureChatLink(std::wstring_view requestUrl, int status, int errorCode) {
-    return ChatLink(kDefaultChatUrl, {requestUrl, L"状态码: " + std::to_wstring(status),
+    return ChatLink(deployment::ChatUrl(), {requestUrl, L"状态码: " + std::to_wstring(status),
                                       L"错误码: " + std::to_wstring(errorCode)});
 }
 

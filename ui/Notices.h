@@ -6,14 +6,11 @@
 #include <string>
 #include <string_view>
 
-// The chat page opened after a network failure notice; the main window's
-// customer-service link falls back to it too. It already carries a query.
-extern const wchar_t kDefaultChatUrl[];
-
 // Network failure notice: the text, or "" for a cancelled request (status 200,
 // error code 16), which shows nothing.
 std::wstring RequestFailureText(int status, int errorCode);
-// The chat link opened after the notice: kDefaultChatUrl with c1 the request
+// The chat link opened after the notice: the built-in chat page
+// (deployment::ChatUrl, which already carries a query) with c1 the request
 // URL, c2 "状态码: <status>", c3 "错误码: <error code>".
 std::wstring RequestFailureChatLink(std::wstring_view requestUrl, int status, int errorCode);
 // Shows the notice (type 1, "提示") unless a message box is already open, then

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "net/Deployment.h"
 #include "net/HttpSession.h"
 #include "ui/Notices.h"
 
@@ -16,10 +17,10 @@ TEST(RequestFailureText, WordsEachKindOfFailure) {
 
 TEST(RequestFailureChatLink, CarriesTheUrlStatusAndErrorCode) {
     std::wstring link = RequestFailureChatLink(L"http://127.0.0.1:18080/helper/config?name=quorvex", 404, 0);
-    EXPECT_EQ(link, std::wstring(kDefaultChatUrl) +
+    EXPECT_EQ(link, deployment::ChatUrl() +
                         L"&c1=http%3A%2F%2F127.0.0.1%3A18080%2Fhelper%2Fconfig%3Fname%3Dquorvex"
                         L"&c2=%E7%8A%B6%E6%80%81%E7%A0%81%3A+404&c3=%E9%94%99%E8%AF%AF%E7%A0%81%3A+0");
-    EXPECT_NE(std::wstring(kDefaultChatUrl).find(L'?'), std::wstring::npos) << "the base must carry a query";
+    EXPECT_NE(deployment::ChatUrl().find(L'?'), std::wstring::npos) << "the base must carry a query";
     EXPECT_NE(RequestFailureChatLink(L"u", 0, -1).find(L"&c3=%E9%94%99%E8%AF%AF%E7%A0%81%3A+-1"), std::wstring::npos);
 }
 

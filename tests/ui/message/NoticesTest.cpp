@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "net/Deployment.h"
 #include "platform/Text.h"
 #include "tests/support/Desktop.h"
 #include "tests/support/TestService.h"
@@ -41,7 +42,7 @@ protected:
     std::string Anchor() {
         std::wstring url = L"http://127.0.0.1:9/anchor";
         test::Answering(L"okbtn", [&] { ReportRequestFailure(owner, url, 0, 1); });
-        return WideToUtf8(std::wstring(kDefaultChatUrl)) + "&c1=http%3A%2F%2F127.0.0.1%3A9%2Fanchor" +
+        return WideToUtf8(deployment::ChatUrl()) + "&c1=http%3A%2F%2F127.0.0.1%3A9%2Fanchor" +
                "&c2=%E7%8A%B6%E6%80%81%E7%A0%81%3A+0&c3=%E9%94%99%E8%AF%AF%E7%A0%81%3A+1\n";
     }
 
@@ -63,7 +64,7 @@ TEST_F(NoticeTest, NotFoundIsShownThenTheChatOpens) {
                                 });
     EXPECT_EQ(boxes, 1);
     EXPECT_FALSE(chatBeforeAnswer) << "the chat opened before the box was answered";
-    EXPECT_EQ(BrowserLog(1), WideToUtf8(std::wstring(kDefaultChatUrl)) +
+    EXPECT_EQ(BrowserLog(1), WideToUtf8(deployment::ChatUrl()) +
                                  "&c1=http%3A%2F%2F127.0.0.1%3A9%2Fhelper%2Fconfig%3Fname%3Dquorvex"
                                  "&c2=%E7%8A%B6%E6%80%81%E7%A0%81%3A+404&c3=%E9%94%99%E8%AF%AF%E7%A0%81%3A+0\n");
 }

@@ -1,0 +1,21 @@
+#include "net/ServerConfig.h"
+
+#include "net/Deployment.h"
+#include "net/Json.h"
+#include "platform/Text.h"
+
+ServerConfig& ServerConfig::Instance() {
+    static ServerConfig config;
+    return config;
+}
+
+void ServerConfig::Replace(Json::Value document) {
+    if (document.isNull()) return;
+    document_ = std::move(document);
+}
+
+std::wstring ServerConfig::ChatUrl() const {
+    // An empty base would turn the chat link into a bare query the browser cannot open.
+    std::string kefu = json::String(json::At(document_, {"data", "kefu"}));
+    return kefu.empty() ? deployment::ChatUrl() : Utf8ToWide(kefu);
+}

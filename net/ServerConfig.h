@@ -1,0 +1,26 @@
+// The server configuration: the whole reply of "/helper/config", null until
+// the first good answer, replaced by every later one, never cleared. Readers
+// find their keys with net/Json.h (null when the service sent another shape).
+// UI thread only.
+#pragma once
+#include <json/json.h>
+
+#include <string>
+
+class ServerConfig {
+public:
+    // The process's configuration.
+    static ServerConfig& Instance();
+
+    const Json::Value& Document() const { return document_; }
+    bool Received() const { return !document_.isNull(); }
+    // A reply's parsed body; null (a body that was not JSON) keeps what is there.
+    void Replace(Json::Value document);
+
+    // The customer-service chat: "data" -> "kefu" once received, otherwise
+    // (and when that key holds no text) the built-in chat page.
+    std::wstring ChatUrl() const;
+
+private:
+    Json::Value document_;
+};
