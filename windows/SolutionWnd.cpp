@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "net/Answer.h"
+#include "net/Deployment.h"
 #include "net/HttpSession.h"
 #include "platform/Path.h"
 #include "platform/Process.h"
@@ -20,8 +21,6 @@
 using namespace DuiLib;
 
 namespace Windows {
-
-const wchar_t kServiceQq[] = L"800861370";
 
 namespace {
 
@@ -278,13 +277,13 @@ void SolutionWnd::Open(const ResourceItem& item) {
     if (item.kind == kTutorial && !RunsAsProgram(item.localPath) && ShellOpen(item.localPath, {}) > 32) return;
     if (item.kind == kIssue || item.kind == kWangpan) return OpenInBrowser(item);
     if (!ShowInFolder(item.localPath))
-        ShowMessage(m_hWnd, std::wstring(L"打开文件失败，请联系QQ客服：") + kServiceQq + L"处理", kNoticeTitle,
+        ShowMessage(m_hWnd, L"打开文件失败，请联系QQ客服：" + deployment::QqNumber() + L"处理", kNoticeTitle,
                     kMessageInfo);
 }
 
 void SolutionWnd::OpenInBrowser(const ResourceItem& item) {
     if (IsWebAddress(item.address) && ShellOpen(Utf8ToWide(item.address), {}) > 32) return;
-    ShowMessage(m_hWnd, std::wstring(L"调用默认浏览器失败，请联系QQ客服") + kServiceQq + L"处理", kNoticeTitle,
+    ShowMessage(m_hWnd, L"调用默认浏览器失败，请联系QQ客服" + deployment::QqNumber() + L"处理", kNoticeTitle,
                 kMessageQuestion);
 }
 

@@ -16,9 +16,6 @@
 
 namespace Windows {
 
-// The customer-service QQ number named by the failure messages of the rows.
-extern const wchar_t kServiceQq[];
-
 // The all-users documents folder + "\quorvex" ("C:\quorvex" when that folder
 // cannot be resolved); not created here.
 std::wstring DefaultSaveFolder();

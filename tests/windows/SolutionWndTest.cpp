@@ -10,6 +10,7 @@
 #include <set>
 #include <vector>
 
+#include "net/Deployment.h"
 #include "net/HttpSession.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
@@ -493,8 +494,8 @@ TEST_F(SolutionTest, LinksGoToTheBrowserAndOnlyWebAddressesDo) {
     Run(kCleanup, Then(ToList(2), {Do([](HWND window) { ClickRow(window, 0); }), Answer(L"okbtn", &messages),
                                    Do([](HWND window) { ClickRow(window, 1); }),
                                    WaitFor([&] { return !test::AwaitFile(browser.Log(), 100).empty(); })}));
-    EXPECT_EQ(messages, (std::vector<std::wstring>{std::wstring(L"调用默认浏览器失败，请联系QQ客服") +
-                                                   Windows::kServiceQq + L"处理"}));
+    EXPECT_EQ(messages, (std::vector<std::wstring>{L"调用默认浏览器失败，请联系QQ客服" +
+                                                   deployment::QqNumber() + L"处理"}));
     EXPECT_EQ(test::AwaitFile(browser.Log()), test::BaseUrl() + "/pages/issue-1.html\n");
 }
 
