@@ -499,6 +499,23 @@ TEST_F(SolutionTest, LinksGoToTheBrowserAndOnlyWebAddressesDo) {
     EXPECT_EQ(test::AwaitFile(browser.Log()), test::BaseUrl() + "/pages/issue-1.html\n");
 }
 
+TEST_F(SolutionTest, TutorialThatWouldRunIsShownInItsFolder) {
+    Json::Value selection;
+    selection["solution"] = "links";
+    test::UseHostileCatalog(selection);
+    const std::wstring marker = Saved(L"ran.txt");
+    test::WriteFile(Saved(L"guide.bat"), "@echo ran> \"" + WideToUtf8(marker) + "\"\r\n");
+    HWND shown = nullptr;
+    Run(kCleanup, Then(ToList(3), {Do([](HWND window) { ClickRow(window, 2); }), [&](HWND) {
+                                       shown = TopWindowTitled(FileName(folder.Path()));
+                                       return shown != nullptr;
+                                   },
+                                   Settle(1500)}));
+    if (shown) PostMessageW(shown, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(test::FileExists(marker)) << "the tutorial ran as a program";
+    Sleep(300);  // let the file manager let go of the folder
+}
+
 // ---- hostile names and shapes
 
 TEST_F(SolutionTest, HostileNamesLandInsideTheSaveFolderUnderValidNames) {
