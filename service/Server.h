@@ -55,4 +55,5 @@ private:
     Router router_;
     httplib::Server http_;
     int port_ = 0;
+    int listenSocket_ = -1;
 };
