@@ -7,7 +7,7 @@ packages=(
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
   libz-mingw-w64-dev
   cmake ninja-build make autoconf automake libtool pkg-config dpkg-dev patch
-  wine wine32:i386 wine64 xvfb xauth fonts-wqy-microhei p7zip-full
+  wine wine32:i386 wine64 xvfb xauth fonts-wqy-microhei p7zip-full x11-apps netpbm
   g++ libcpp-httplib-dev libjsoncpp-dev googletest curl locales
 )
 
