@@ -1,0 +1,339 @@
+// One repair walked as a user walks it, in the real Vantoro.exe running in a
+// process of its own: pick the C-drive feature, run its check, pick the second
+// version, download the program row (which brings its rules file and the
+// tutorial with it), and open it. Everything is a mouse message posted into
+// the program's windows.
+//
+// A control's place cannot be read across processes, so this test builds a
+// hidden mirror of the window from the same layout in the program's own
+// archive, sized like the real one, and clicks where the mirror has the
+// control. What the code adds to a layout (rows, drop-down items) is placed
+// the way the code places it.
+//
+// "Open" of a program row shows its folder: the shell starts Wine's file
+// manager on the save folder, which the test records by its window (title and
+// process) and closes; the downloaded program itself is never started.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Text.h"
+#include "tests/support/Desktop.h"
+#include "tests/support/TestService.h"
+#include "tests/support/UiDriver.h"
+#include "ui/MessageWnd.h"
+#include "ui/toolkit/UIlib.h"
+#include "windows/SolutionWnd.h"
+
+using namespace DuiLib;
+
+namespace {
+
+constexpr DWORD kWaitMs = 20000;
+// What the code adds to the layouts: the page's version items and list rows.
+constexpr int kVersionItemHeight = 36;
+const wchar_t kRowLayout[] = L"ListItem.xml";
+
+// The files of the C-drive feature's second version (catalogue 202/1201) on
+// 32-bit Windows: the row clicked, its companion, and its partner tutorial,
+// saved under their decoded names (a "+" in an address is a space).
+struct Download {
+    const wchar_t* saved;
+    const wchar_t* served;
+};
+const wchar_t kProgram[] = L"deep clean x86.exe";
+const Download kDownloads[] = {
+    {kProgram, kProgram}, {L"deep-clean rules.ini", L"deep-clean rules.ini"}, {L"深度清理 教程.pdf", L"深度清理+教程.pdf"}};
+constexpr int kProgramRow = 1;
+constexpr int kRows = 4;
+
+bool Await(const std::function<bool()>& condition, DWORD ms = kWaitMs) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(50))
+        if (condition()) return true;
+    return condition();
+}
+
+// A running copy of the program; ended at the latest when the object goes.
+class Program {
+public:
+    explicit Program(const std::wstring& exe) {
+        std::wstring commandLine = L"\"" + exe + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &process_))
+            process_ = {};
+    }
+    ~Program() {
+        if (!process_.hProcess) return;
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+    bool Started() const { return process_.hProcess != nullptr; }
+
+    // A visible top-level window of this process with the class, or null.
+    HWND Window(const wchar_t* windowClass) const {
+        for (HWND window = FindWindowW(windowClass, nullptr); window;
+             window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == process_.dwProcessId && IsWindowVisible(window)) return window;
+        }
+        return nullptr;
+    }
+    HWND AwaitWindow(const wchar_t* windowClass, DWORD ms = kWaitMs) const {
+        HWND found = nullptr;
+        Await([&] { return (found = Window(windowClass)) != nullptr; }, ms);
+        return found;
+    }
+    // The exit code, or STILL_ACTIVE when it has not ended within ms.
+    DWORD AwaitExit(DWORD ms = kWaitMs) const {
+        DWORD code = STILL_ACTIVE;
+        if (WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process_.hProcess, &code);
+        return code;
+    }
+
+private:
+    PROCESS_INFORMATION process_{};
+};
+
+class MirrorWnd : public WindowImplBase {
+public:
+    explicit MirrorWnd(std::wstring skin) : skin_(std::move(skin)) {}
+
+protected:
+    LPCWSTR GetWindowClassName() const override { return L"LayoutMirror"; }
+    CDuiString GetSkinFile() override { return skin_.c_str(); }
+
+private:
+    std::wstring skin_;
+};
+
+// A hidden window built from one of the program's layouts.
+class Mirror {
+public:
+    explicit Mirror(const wchar_t* layout) : window_(new MirrorWnd(layout)) {
+        window_->Create(nullptr, L"mirror", WS_POPUP, WS_EX_TOOLWINDOW);
+    }
+    ~Mirror() {
+        if (window_->GetHWND()) DestroyWindow(window_->GetHWND());
+    }
+    CPaintManagerUI& Manager() { return window_->GetPaintManager(); }
+    template <typename T = CControlUI>
+    T* Find(const wchar_t* name) {
+        return dynamic_cast<T*>(Manager().FindControl(name));
+    }
+    void Show(const wchar_t* name, bool shown) {
+        if (CControlUI* control = Find(name)) control->SetVisible(shown);
+    }
+
+    // Where the control is, laid out at the target's client size; the centre
+    // of its rectangle, or of the rectangle's child found by childName.
+    POINT Centre(HWND target, CControlUI* control) {
+        RECT client{};
+        GetClientRect(target, &client);
+        SetWindowPos(window_->GetHWND(), nullptr, 0, 0, client.right, client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Manager().UpdateLayout();
+        RECT rc = control ? control->GetPos() : RECT{};
+        return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    }
+    POINT Centre(HWND target, const wchar_t* name) { return Centre(target, Find(name)); }
+
+private:
+    std::unique_ptr<MirrorWnd> window_;
+};
+
+// Moves the mouse there and presses and releases the left button.
+void ClickAt(HWND window, POINT at) {
+    LPARAM where = MAKELPARAM(at.x, at.y);
+    PostMessageW(window, WM_MOUSEMOVE, 0, where);
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    PostMessageW(window, WM_LBUTTONUP, 0, where);
+}
+
+std::vector<test::LoggedRequest> Requests(const std::string& path) {
+    std::vector<test::LoggedRequest> found;
+    for (auto& request : test::RequestLog())
+        if (request.path == path) found.push_back(request);
+    return found;
+}
+
+std::string QueryValue(const test::LoggedRequest& request, const std::string& name) {
+    for (const auto& [key, value] : request.query)
+        if (key == name) return value;
+    return "<missing>";
+}
+
+struct TitledSearch {
+    std::wstring title;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchTitle(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<TitledSearch*>(parameter);
+    wchar_t title[MAX_PATH] = {};
+    GetWindowTextW(window, title, MAX_PATH);
+    if (IsWindowVisible(window) && search->title == title) search->found = window;
+    return search->found == nullptr;
+}
+
+HWND TopWindowTitled(const std::wstring& title) {
+    TitledSearch search{title};
+    EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The file name of the program that owns the window.
+std::wstring ProgramOf(HWND window) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!process) return {};
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    bool ok = QueryFullProcessImageNameW(process, 0, path, &size);
+    CloseHandle(process);
+    std::wstring name = ok ? path : L"";
+    return name.substr(name.find_last_of(L'\\') + 1);
+}
+
+// The folder with everything in it.
+void RemoveFolder(const std::wstring& folder) {
+    std::wstring from = folder + L'\0';  // a list of one, ended by a second null
+    SHFILEOPSTRUCTW operation{};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_NO_UI;
+    SHFileOperationW(&operation);
+}
+
+std::wstring ServiceFile(const std::wstring& name) { return test::ServiceDir() + L"\\data\\files\\" + name; }
+
+class RoadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(test::UseArchiveOf(test::DosPath(VANTORO_EXE)));
+        RemoveFolder(saveFolder);
+        ASSERT_FALSE(test::FileExists(saveFolder));
+        exe = folder.Path() + L"\\Vantoro.exe";
+        ASSERT_TRUE(CopyFileW(test::DosPath(VANTORO_EXE).c_str(), exe.c_str(), FALSE));
+        std::wstring service = Utf8ToWide(test::BaseUrl());
+        SetEnvironmentVariableW(L"VANTORO_SERVICE_URL", service.c_str());
+        SetEnvironmentVariableW(L"VANTORO_FALLBACK_URL", (service + L"/fallback/config.json").c_str());
+        test::ClearFaults();
+        test::UseRealCatalog();
+        test::ClearRequestLog();
+    }
+    void TearDown() override { RemoveFolder(saveFolder); }
+
+    test::TempFolder folder;
+    std::wstring exe;
+    const std::wstring saveFolder = Windows::DefaultSaveFolder();
+};
+
+TEST_F(RoadTest, AUserCleansTheCDriveFromTheLandingPageToTheOpenedFolder) {
+    Program fixer(exe);
+    ASSERT_TRUE(fixer.Started());
+    HWND main = fixer.AwaitWindow(L"mainWnd");
+    ASSERT_NE(main, nullptr) << "no landing page";
+    ASSERT_TRUE(Await([] { return !Requests("/helper/config").empty(); })) << "no start-up configuration";
+
+    // The landing page: the C-drive feature, then its button.
+    Mirror landing(L"MainUI.xml");
+    ClickAt(main, landing.Centre(main, L"ccleanerOpt"));
+    Sleep(300);
+    ClickAt(main, landing.Centre(main, L"fixbtn"));
+
+    // The check: its button appears when the check is done; until then a
+    // click there does nothing.
+    HWND check = fixer.AwaitWindow(L"CheckProgressWnd");
+    ASSERT_NE(check, nullptr) << "the repair button opened no check window";
+    Mirror checking(L"CheckProgress.xml");
+    checking.Show(L"viewSolutionBtn", true);
+    POINT viewSolution = checking.Centre(check, L"viewSolutionBtn");
+    DWORD checkStart = GetTickCount();
+    HWND page = nullptr;
+    ASSERT_TRUE(Await(
+        [&] {
+            ClickAt(check, viewSolution);
+            Sleep(450);
+            return (page = fixer.Window(L"SolutionWnd")) != nullptr;
+        },
+        15000))
+        << "the check never offered its solution";
+    EXPECT_GE(GetTickCount() - checkStart, 5000u) << "the solution was offered before the check had run";
+
+    // The choice: the second version from the drop-down, then confirm.
+    ASSERT_TRUE(Await([] { return Requests("/helper/config").size() >= 2; })) << "the page asked for no configuration";
+    Sleep(500);  // the answer fills the drop-downs
+    Mirror solution(L"SolutionUI.xml");
+    ClickAt(page, solution.Centre(page, L"versioncombo"));
+    HWND dropDown = fixer.AwaitWindow(L"DuiComboDropDown", 5000);
+    ASSERT_NE(dropDown, nullptr) << "the version drop-down did not open";
+    ClickAt(dropDown, {10, 1 + kVersionItemHeight + kVersionItemHeight / 2});
+    ASSERT_TRUE(Await([&] { return !fixer.Window(L"DuiComboDropDown"); }, 5000));
+    ClickAt(page, solution.Centre(page, L"confirmbtn"));
+    ASSERT_TRUE(Await([] { return !Requests("/helper/solution").empty(); })) << "the choice was not confirmed";
+    test::LoggedRequest list = Requests("/helper/solution").front();
+    EXPECT_EQ(QueryValue(list, "name"), "quorvex");
+    EXPECT_EQ(QueryValue(list, "versionid"), "202") << "not the C-drive feature's second version";
+    EXPECT_EQ(QueryValue(list, "pluginid"), "1201");
+    Sleep(500);  // the answer becomes the rows
+
+    // The program row: it downloads with its companion and its partner
+    // tutorial, then says so once.
+    auto* tabs = solution.Find<CTabLayoutUI>(L"typeTab");
+    auto* rows = solution.Find<CListUI>(L"workinglst");
+    ASSERT_TRUE(tabs && rows);
+    tabs->SelectItem(1);
+    CDialogBuilder builder;
+    for (int i = 0; i < kRows; ++i) rows->Add(builder.Create(kRowLayout, &solution.Manager()));
+    POINT programButton =
+        solution.Centre(page, solution.Manager().FindSubControlByName(rows->GetItemAt(kProgramRow), L"godownbtn"));
+    ClickAt(page, programButton);
+    HWND box = fixer.AwaitWindow(kMessageWndClass, 60000);
+    ASSERT_NE(box, nullptr) << "the downloads ended without their message";
+    for (const Download& download : kDownloads) {
+        std::string name = WideToUtf8(download.saved);
+        std::string saved = test::ReadFile(saveFolder + L"\\" + download.saved);
+        EXPECT_FALSE(saved.empty()) << name << " is not in the save folder";
+        EXPECT_TRUE(saved == test::ReadFile(ServiceFile(download.served))) << name << " differs from the service's";
+        EXPECT_EQ(Requests("/files/" + WideToUtf8(download.served)).size(), 1u) << name;
+    }
+    Mirror message(L"Msgbox.xml");  // a question: OK and Cancel
+    message.Show(L"retrybtn", false);
+    message.Show(L"closebtn", false);
+    ClickAt(box, message.Centre(box, L"okbtn"));
+    ASSERT_TRUE(Await([&] { return !fixer.Window(kMessageWndClass); }, 5000)) << "the message stayed";
+
+    // Open: the row now shows the program in its folder, without fetching it again.
+    std::wstring folderTitle = saveFolder.substr(saveFolder.find_last_of(L'\\') + 1);
+    ClickAt(page, programButton);
+    HWND shown = nullptr;
+    EXPECT_TRUE(Await([&] { return (shown = TopWindowTitled(folderTitle)) != nullptr; }))
+        << "the save folder was not shown";
+    if (shown) {
+        EXPECT_EQ(ProgramOf(shown), L"explorer.exe");
+        PostMessageW(shown, WM_CLOSE, 0, 0);
+    }
+    EXPECT_EQ(Requests("/files/" + WideToUtf8(kProgram)).size(), 1u) << "the program was downloaded again";
+    EXPECT_EQ(fixer.Window(kMessageWndClass), nullptr);
+
+    // Back: closing the page closes the check window; closing the landing
+    // page ends the program.
+    ClickAt(page, solution.Centre(page, L"closebtn"));
+    EXPECT_TRUE(Await([&] { return !fixer.Window(L"SolutionWnd") && !fixer.Window(L"CheckProgressWnd"); }))
+        << "the page or the check window stayed";
+    ClickAt(main, landing.Centre(main, L"closebtn"));
+    EXPECT_EQ(fixer.AwaitExit(), 0u);
+    Sleep(300);  // let the file manager let go of the folder
+}
+
+}  // namespace
