@@ -3,6 +3,8 @@
 #   scripts/screenshot.sh <layout.xml> <out.png>
 #   scripts/screenshot.sh <folder> <out-folder>    (every Window layout in it)
 #   scripts/screenshot.sh --message <0|1> <out.png> (the message box: 0 OK and Cancel, 1 OK only)
+#   scripts/screenshot.sh --window <scene> <out.png> (one of Fixer's windows at a moment of its use;
+#                                                     --window list names the scenes)
 # Images resolve as in the programs' archives: resources/common, then
 # resources/fixer and resources/dumper, then the layout's own folder.
 # Runs under Wine with Xvfb; needs the build (scripts/build.sh).
@@ -10,9 +12,15 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VANTORO_BUILD:-$root/build/win}
 tool=$build/tests/ui/ui_screenshot.exe
-[ $# -eq 2 ] || { [ $# -eq 3 ] && [ "$1" = --message ]; } ||
-  { echo "usage: $0 <layout.xml|folder> <out.png|out-folder> | --message <0|1> <out.png>" >&2; exit 2; }
-[ -f "$tool" ] || cmake --build "$build" --target ui_screenshot >&2
+window_tool=$build/tests/windows/windows_screenshot.exe
+usage="usage: $0 <layout.xml|folder> <out.png|out-folder> | --message <0|1> <out.png> | --window <scene|list> <out.png>"
+case "$#:${1:-}:${2:-}" in
+  3:--message:* | 3:--window:* | 2:--window:list) ;;
+  2:--*) echo "$usage" >&2; exit 2 ;;
+  2:*) ;;
+  *) echo "$usage" >&2; exit 2 ;;
+esac
+[ "$1" = --window ] || [ -f "$tool" ] || cmake --build "$build" --target ui_screenshot >&2
 # Windows need a display: without one, run again inside Xvfb.
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
@@ -20,7 +28,13 @@ fi
 
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix} WINEARCH=win32 WINEDEBUG=-all
 stage=$(mktemp -d)
-trap 'rm -rf "$stage"' EXIT
+service_dir=
+service_pid=
+cleanup() {
+  [ -z "$service_pid" ] || kill "$service_pid" 2>/dev/null || true
+  rm -rf "$stage" ${service_dir:+"$service_dir"}
+}
+trap cleanup EXIT
 for dir in "$root"/resources/common "$root"/resources/fixer "$root"/resources/dumper; do
   [ -d "$dir" ] && cp -r "$dir"/. "$stage"/
 done
@@ -56,8 +70,45 @@ message() {  # <type> <out.png>
   echo "$2"
 }
 
+# The reference service on a free port, with its download files; its folder
+# (with the port file) goes to the windows as VANTORO_SERVICE_DIR, as for the
+# tests. Not in a subshell: cleanup needs its pid.
+start_service() {
+  local bin=$root/build/host/vantoro-service
+  [ -x "$bin" ] || cmake --build "$root/build/host" >&2
+  service_dir=$(mktemp -d)
+  "$bin" --generate-files "$service_dir/data/files" </dev/null >/dev/null 2>&1
+  "$bin" --port 0 --data "$service_dir/data" --port-file "$service_dir/port" \
+    </dev/null >"$service_dir/service.log" 2>&1 &
+  service_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$service_dir/port" ] && { export VANTORO_SERVICE_DIR=$service_dir; return; }
+    sleep 0.1
+  done
+  echo "the reference service did not start:" >&2; cat "$service_dir/service.log" >&2; exit 1
+}
+
+window() {  # <scene|list> [out.png]
+  local scenes needs
+  # Always: the windows change more often than the layouts.
+  cmake --build "$build" --target windows_screenshot >&2
+  scenes=$(wine "$window_tool" --list </dev/null | tr -d '\r')
+  if [ "$1" = list ]; then echo "$scenes"; return; fi
+  needs=$(awk -v s="$1" '$1 == s { print ($2 == "service") ? "service" : "none" }' <<<"$scenes")
+  [ -n "$needs" ] || { echo "no scene $1; the scenes:" >&2; echo "$scenes" >&2; exit 2; }
+  [ "$needs" = none ] || start_service
+  cp -r "$root"/resources/fixer/. "$stage"/
+  mkdir -p "$(dirname "$2")"
+  local out_win
+  out_win=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+  wine "$window_tool" "$1" "Z:$stage" "Z:$out_win" </dev/null
+  echo "$2"
+}
+
 if [ "$1" = --message ]; then
   message "$2" "$3"
+elif [ "$1" = --window ]; then
+  window "$2" "${3:-}"
 else
   run "$1" "$2"
 fi
