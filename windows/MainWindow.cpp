@@ -94,11 +94,6 @@ LRESULT MainWindow::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
     return 0;
 }
 
-LRESULT MainWindow::OnSize(UINT, WPARAM, LPARAM, BOOL& handled) {
-    handled = FALSE;
-    return 0;
-}
-
 LRESULT MainWindow::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
     handled = FALSE;
     if (message == WM_NCLBUTTONDBLCLK) {

@@ -50,7 +50,6 @@ protected:
     void InitWindow() override;
     DuiLib::CDuiString GetSkinFile() override { return L"MainUI.xml"; }
     LRESULT OnDestroy(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
-    LRESULT OnSize(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
     LRESULT HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
     void OnControlClick(DuiLib::CControlUI* sender);
     void Notify(DuiLib::TNotifyUI& msg) override;

@@ -19,6 +19,7 @@
 #include "ui/toolkit/UIlib.h"
 #include "windows/CheckProgressWnd.h"
 #include "windows/DownloadWnd.h"
+#include "windows/SolutionWnd.h"
 #include "windows/MainWindow.h"
 
 namespace {
@@ -81,6 +82,28 @@ void OpenMain() {
     DuiLib::CPaintManagerUI::MessageLoop();
 }
 
+// Saved into a folder of its own, so that the labels do not depend on what
+// an earlier run left in the shared documents.
+void OpenSolution() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    auto* page = new Windows::SolutionWnd(1);
+    page->SetSaveFolder(std::wstring(temp) + L"vantoro-screenshot");
+    RunDialog(page, nullptr, L"产品详情");
+}
+
+bool SolutionChosen(HWND window) {
+    auto* versions = dynamic_cast<DuiLib::CComboUI*>(test::ControlOf(window, L"versioncombo"));
+    return versions && versions->GetCount() > 0;
+}
+
+bool SolutionListed(HWND window) {
+    auto* list = dynamic_cast<DuiLib::CListUI*>(test::ControlOf(window, L"workinglst"));
+    if (list && list->GetCount() > 0) return true;
+    if (SolutionChosen(window) && test::Shown(window, L"confirmbtn")) test::Click(window, L"confirmbtn");
+    return false;
+}
+
 const Scene kScenes[] = {
     {L"main", true, L"mainWnd", OpenMain, [](HWND) { return ServerConfig::Instance().Received(); }},
     // The feature with the longest subtitle, picked with the mouse.
@@ -96,9 +119,10 @@ const Scene kScenes[] = {
     {L"check-done", false, L"CheckProgressWnd", [] { OpenCheck(1); },
      [](HWND window) { return StepCheckUntil(window, [](HWND w) { return test::Shown(w, L"viewSolutionBtn"); }); }},
     {L"download-running", true, L"UpdateWnd", OpenDownload, DownloadHalfWay},
-    // Still to come, one entry each once the page is built: solution-choice
-    // and solution-list (SolutionWnd for a feature, fed by the service; the
-    // list after a click on the page's confirm control).
+    // The C-drive page with the service's data: its choice, and its list
+    // after a click on the confirm button.
+    {L"solution-choice", true, L"SolutionWnd", OpenSolution, SolutionChosen},
+    {L"solution-list", true, L"SolutionWnd", OpenSolution, SolutionListed},
 };
 
 const Scene* FindScene(const std::wstring& name) {
