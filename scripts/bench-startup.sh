@@ -39,3 +39,4 @@ awk -v s="$size" 'BEGIN { printf "Vantoro.exe stripped: %d bytes (%.2f MiB; goal
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) ($(nproc) cores)"
 wine "$build/tests/StartupBench.exe" "Z:${work//\//\\}\\Vantoro.exe" "${STARTS:-20}"
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+wineserver -w  # Wine's own processes end before the display does

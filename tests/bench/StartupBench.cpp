@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "ui/toolkit/GdiHandles.h"
+
 namespace {
 
 double Seconds() {
@@ -111,6 +113,13 @@ HWND MainWindowOf(DWORD processId, const wchar_t* windowClass = L"mainWnd") {
     return nullptr;
 }
 
+struct ScreenDC {
+    HDC dc = GetDC(nullptr);
+    ~ScreenDC() {
+        if (dc) ReleaseDC(nullptr, dc);
+    }
+};
+
 // True once the window's area on the screen holds more than a few colours:
 // before its first paint it is one flat background.
 bool Painted(HWND window) {
@@ -118,8 +127,8 @@ bool Painted(HWND window) {
     if (!GetWindowRect(window, &rc)) return false;
     int width = rc.right - rc.left, height = rc.bottom - rc.top;
     if (width <= 0 || height <= 0) return false;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    ScreenDC screen;
+    DuiLib::UniqueMemoryDC memory(CreateCompatibleDC(screen.dc));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -127,18 +136,13 @@ bool Painted(HWND window) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    DuiLib::UniqueBitmap bitmap(CreateDIBSection(screen.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bits || !memory.SelectBitmap(std::move(bitmap))) return false;
+    BitBlt(memory.Get(), 0, 0, width, height, screen.dc, rc.left, rc.top, SRCCOPY);
+    GdiFlush();
     std::set<DWORD> colours;
-    if (memory && bitmap) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
-        SelectObject(memory, old);
-        const auto* pixels = static_cast<const DWORD*>(bits);
-        for (int i = 0; i < width * height && colours.size() < 8; i += 7) colours.insert(pixels[i] & 0xFFFFFF);
-    }
-    if (bitmap) DeleteObject(bitmap);
-    if (memory) DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    const auto* pixels = static_cast<const DWORD*>(bits);
+    for (int i = 0; i < width * height && colours.size() < 8; i += 7) colours.insert(pixels[i] & 0xFFFFFF);
     return colours.size() >= 4;
 }
 
@@ -150,9 +154,8 @@ LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         const COLORREF colours[] = {RGB(35, 142, 249), RGB(255, 255, 255), RGB(51, 51, 51), RGB(230, 44, 44)};
         for (int i = 0; i < 4; ++i) {
             RECT band = {0, i * 140, 920, (i + 1) * 140};
-            HBRUSH brush = CreateSolidBrush(colours[i]);
-            FillRect(dc, &band, brush);
-            DeleteObject(brush);
+            DuiLib::UniqueBrush brush(CreateSolidBrush(colours[i]));
+            FillRect(dc, &band, brush.Get());
         }
         EndPaint(window, &paint);
         return 0;
