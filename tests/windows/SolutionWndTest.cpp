@@ -168,25 +168,6 @@ std::set<std::wstring> FilesIn(const std::wstring& folder) {
     return names;
 }
 
-struct TopWindowSearch {
-    std::wstring title;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK MatchTitle(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<TopWindowSearch*>(parameter);
-    wchar_t title[MAX_PATH] = {};
-    GetWindowTextW(window, title, MAX_PATH);
-    if (IsWindowVisible(window) && search->title == title) search->found = window;
-    return search->found == nullptr;
-}
-
-HWND TopWindowTitled(const std::wstring& title) {
-    TopWindowSearch search{title};
-    EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 class SolutionTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -396,7 +377,7 @@ TEST_F(SolutionTest, RowWhoseFileExistsOpensItsFolderWithoutDownloading) {
     test::WriteFile(Saved(L"C盘清理.exe"), "already here");
     HWND shown = nullptr;
     Run(kCleanup, Then(ToList(2), {Do([](HWND window) { ClickRow(window, 0); }), [&](HWND) {
-                                       shown = TopWindowTitled(FileName(folder.Path()));
+                                       shown = test::VisibleWindowTitled(FileName(folder.Path()));
                                        return shown != nullptr;
                                    }}));
     if (shown) PostMessageW(shown, WM_CLOSE, 0, 0);
@@ -507,7 +488,7 @@ TEST_F(SolutionTest, TutorialThatWouldRunIsShownInItsFolder) {
     test::WriteFile(Saved(L"guide.bat"), "@echo ran> \"" + WideToUtf8(marker) + "\"\r\n");
     HWND shown = nullptr;
     Run(kCleanup, Then(ToList(3), {Do([](HWND window) { ClickRow(window, 2); }), [&](HWND) {
-                                       shown = TopWindowTitled(FileName(folder.Path()));
+                                       shown = test::VisibleWindowTitled(FileName(folder.Path()));
                                        return shown != nullptr;
                                    },
                                    Settle(1500)}));
