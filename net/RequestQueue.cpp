@@ -1,5 +1,8 @@
 #include "net/RequestQueue.h"
 
+#include <new>
+#include <system_error>
+
 #include "net/http/Session.h"
 #include "platform/File.h"
 #include "platform/Text.h"
@@ -67,6 +70,11 @@ int RequestQueue::EnqueueMultipartUpload(http::Url url, http::Parameters paramet
     return Append(std::move(task));
 }
 
+void RequestQueue::SetLimits(const TransferLimits& limits) {
+    std::lock_guard lock(mutex_);
+    limits_ = limits;
+}
+
 void RequestQueue::CancelRequest(int taskId) {
     std::lock_guard lock(mutex_);
     for (RequestTask& task : tasks_) {
@@ -79,15 +87,40 @@ void RequestQueue::CancelRequest(int taskId) {
 
 int RequestQueue::Append(RequestTask task) {
     task.startTick = task.lastProgressTick = GetTickCount();
-    int id;
-    {
-        std::lock_guard lock(mutex_);
-        id = task.taskId = nextTaskId_++;
-        tasks_.push_back(std::move(task));
-        if (!worker_.joinable()) worker_ = std::thread(&RequestQueue::WorkerLoop, this);
+    std::unique_lock lock(mutex_);
+    const int id = task.taskId = nextTaskId_++;
+    try {
+        tasks_.push_back(std::move(task));  // leaves task whole when it throws
+    } catch (const std::exception&) {
+        lock.unlock();
+        Fail(task, "out of memory");
+        return id;
     }
+    try {
+        if (!worker_.joinable()) {
+            ThrowIfInjected(InjectedFault::NoThread);
+            worker_ = std::thread(&RequestQueue::WorkerLoop, this);
+        }
+    } catch (const std::exception& e) {
+        // Without a worker nobody would ever look at the task.
+        RequestTask stranded = std::move(tasks_.back());
+        tasks_.pop_back();
+        lock.unlock();
+        Fail(stranded, e.what());
+        return id;
+    }
+    lock.unlock();
     wake_.notify_one();
     return id;
+}
+
+void RequestQueue::Fail(const RequestTask& task, const char* why) {
+    try {
+        http::Response response;
+        response.error = {http::ErrorCode::UnknownError, why};
+        Complete(task, std::move(response));
+    } catch (const std::exception&) {  // out of memory for the message too
+    }
 }
 
 bool RequestQueue::HasWork() const {
@@ -100,52 +133,102 @@ bool RequestQueue::HasWork() const {
     return stopping_ && !running;
 }
 
+std::list<RequestTask>::iterator RequestQueue::Find(bool (*matches)(const RequestTask&)) {
+    for (auto it = tasks_.begin(); it != tasks_.end(); ++it)
+        if (matches(*it)) return it;
+    return tasks_.end();
+}
+
 // Sleeps until a task is enqueued or a transfer finishes: no polling, and a new
-// request starts as soon as it is queued.
+// request starts as soon as it is queued. One task per pass, so the loop needs
+// no memory of its own and has nothing that could throw.
 void RequestQueue::WorkerLoop() {
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return HasWork(); });
-        std::vector<RequestTask*> toStart, toDeliver;
-        bool running = false;
-        for (RequestTask& task : tasks_) {
-            if (task.state == kPending && !stopping_) {
-                task.state = kRunning;
-                toStart.push_back(&task);
-            } else if (task.state == kRunning && task.done) {
-                task.state = kFinished;
-                task.transferState = kResultReady;
-                toDeliver.push_back(&task);
-            } else if (task.state == kRunning) {
-                running = true;
-            }
+        auto pending = stopping_ ? tasks_.end() : Find([](const RequestTask& t) { return t.state == kPending; });
+        if (pending != tasks_.end()) {
+            pending->state = kRunning;
+            lock.unlock();
+            const bool started = Start(*pending);
+            lock.lock();
+            if (!started) pending->done = true;
+            continue;
         }
-        if (stopping_ && toDeliver.empty() && !running) return;
+        auto finished = Find([](const RequestTask& t) { return t.state == kRunning && t.done; });
+        if (finished == tasks_.end()) return;  // stopping, and nothing runs any more
+        finished->state = kFinished;
+        finished->transferState = kResultReady;
         lock.unlock();
-
-        for (RequestTask* task : toStart) {
-            task->result = http::LaunchAsync([this, task] {
-                http::Response response = Perform(*task);
-                {
-                    std::lock_guard done(mutex_);
-                    task->done = true;
-                }
-                wake_.notify_one();
-                return response;
-            });
+        try {
+            Deliver(*finished);
+        } catch (const std::exception& e) {
+            Fail(*finished, e.what());
         }
-        for (RequestTask* task : toDeliver) Deliver(*task);
-
         lock.lock();
-        for (RequestTask* task : toDeliver) task->state = kDelivered;
-        tasks_.remove_if([](const RequestTask& task) { return task.state == kDelivered; });
+        tasks_.erase(finished);
     }
 }
 
+// False when no thread could take the transfer; the task's result then holds
+// the failure (or nothing, and Deliver says so).
+bool RequestQueue::Start(RequestTask& task) {
+    try {
+        ThrowIfInjected(InjectedFault::NoThread);
+        task.result = http::LaunchAsync([this, &task] { return Transfer(task); });
+        return true;
+    } catch (const std::exception& e) {
+        try {
+            std::promise<http::Response> failed;
+            http::Response response;
+            response.error = {http::ErrorCode::UnknownError, e.what()};
+            failed.set_value(std::move(response));
+            task.result = failed.get_future().share();
+        } catch (const std::exception&) {
+        }
+        return false;
+    }
+}
+
+// The transfer thread's whole life: whatever happens, the task ends done, or
+// the worker (and the queue's destructor) would wait for it for ever.
+http::Response RequestQueue::Transfer(RequestTask& task) {
+    http::Response response;
+    try {
+        response = Perform(task);
+    } catch (const std::exception& e) {
+        response = {};
+        response.error = {http::ErrorCode::UnknownError, e.what()};
+    } catch (...) {
+        response = {};
+        response.error = {http::ErrorCode::UnknownError, "unknown failure"};
+    }
+    {
+        std::lock_guard lock(mutex_);
+        task.done = true;
+    }
+    wake_.notify_one();
+    return response;
+}
+
+void RequestQueue::ThrowIfInjected(InjectedFault fault) {
+    InjectedFault expected = fault;
+    if (!injected_.compare_exchange_strong(expected, InjectedFault::None)) return;
+    if (fault == InjectedFault::NoThread) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    throw std::bad_alloc();
+}
+
 http::Response RequestQueue::Perform(RequestTask& task) {
+    TransferLimits limits;
+    {
+        std::lock_guard lock(mutex_);
+        limits = limits_;
+    }
     http::Session session;
     session.SetUrl(task.url);
     session.SetParameters(task.parameters);
+    session.SetConnectTimeout(limits.connectMs);
+    session.SetStallTimeout(limits.stallSeconds);
     if (task.kind == RequestKind::Download || task.kind == RequestKind::MultipartUpload) {
         session.SetProgressCallback([this, &task](auto dlTotal, auto dlNow, auto ulTotal, auto ulNow) {
             return OnProgress(task, dlTotal, dlNow, ulTotal, ulNow);
@@ -155,19 +238,27 @@ http::Response RequestQueue::Perform(RequestTask& task) {
         session.SetBufferSize(kDownloadBufferSize);
         session.SetWriteCallback([this, &task](std::string_view chunk) { return OnWrite(task, chunk); });
     }
+    ThrowIfInjected(InjectedFault::TransferThrows);
     if (task.kind == RequestKind::MultipartUpload) {
         session.SetMultipart(task.multipart);
         return session.Post();
     }
-    return session.Get();
+    http::Response response = session.Get();
+    // curl calls a refused write an abort; to the user it is a failure of this machine.
+    if (task.writeError) {
+        response.error = {http::ErrorCode::InternalError, "cannot write " + task.filePath + ".cache (error " +
+                                                              std::to_string(task.writeError) + ")"};
+    }
+    return response;
 }
 
 bool RequestQueue::OnProgress(RequestTask& task, std::uint64_t dlTotal, std::uint64_t dlNow, std::uint64_t ulTotal,
                               std::uint64_t ulNow) {
     if (GetTickCount() - task.lastProgressTick > kProgressInterval && task.progressMessage != kNoMessage &&
         IsWindow(task.window)) {
-        auto* record = new ProgressRecord{dlTotal, dlNow, ulTotal, ulNow, task.startTick};
-        SendMessageW(task.window, task.progressMessage, reinterpret_cast<WPARAM>(record), task.taskId);
+        std::unique_ptr<ProgressRecord> record(new (std::nothrow)
+                                                   ProgressRecord{dlTotal, dlNow, ulTotal, ulNow, task.startTick});
+        if (record) SendRecord(task.window, task.progressMessage, record, task.taskId);
         // Measured after the receiver is done, so it never sees two closer than the interval.
         task.lastProgressTick = GetTickCount();
     }
@@ -176,36 +267,59 @@ bool RequestQueue::OnProgress(RequestTask& task, std::uint64_t dlTotal, std::uin
 }
 
 bool RequestQueue::OnWrite(RequestTask& task, std::string_view chunk) {
-    if (!task.file) task.file = OpenCacheFile(task.filePath);
-    if (task.file && WriteAll(task.file.Get(), chunk)) return true;
+    const bool opened = task.file || (task.file = OpenCacheFile(task.filePath));
+    if (opened && WriteAll(task.file.Get(), chunk)) return true;
+    const DWORD error = GetLastError();
+    task.writeError = error ? error : ERROR_WRITE_FAULT;
+    if (opened) {
+        // Ours, and in part: on a full disk it holds the space the user needs back.
+        task.file.Reset();
+        DeleteFileW(CachePath(task.filePath).c_str());
+    }
     std::lock_guard lock(mutex_);
     task.transferState = kTransferWriteFailed;
     return false;
 }
 
-void RequestQueue::Deliver(RequestTask& task) {
-    if (task.kind == RequestKind::Get) return;
-    auto record = std::make_unique<CompletionRecord>();
-    try {
-        record->response = task.result.get();
-    } catch (const std::exception& e) {  // the transfer thread could not be started
-        record->response.error = {http::ErrorCode::UnknownError, e.what()};
-    }
-    record->filePath = task.filePath;
-    record->taskId = task.taskId;
+bool RequestQueue::IsCancelled(const RequestTask& task) {
+    std::lock_guard lock(mutex_);
+    return task.cancelled;
+}
 
+void RequestQueue::Deliver(RequestTask& task) {
+    http::Response response;
+    try {
+        response = task.result.get();
+    } catch (const std::exception& e) {  // the transfer thread could not be started
+        response = {};
+        response.error = {http::ErrorCode::UnknownError, e.what()};
+    }
     if (task.kind == RequestKind::Download) {
-        http::Response& r = record->response;
-        bool complete = r.status_code == 200 && !r.error;
+        bool complete = response.status_code == 200 && !response.error;
         // An empty body never opened the cache file; the target is still due.
         if (complete && !task.file) task.file = OpenCacheFile(task.filePath);
+        const bool wroteCache = static_cast<bool>(task.file);
         task.file.Reset();
+        // The user stopped it: a partial file must not linger as if it were the download.
+        if (!complete && wroteCache && IsCancelled(task)) DeleteFileW(CachePath(task.filePath).c_str());
         if (complete && !MoveFileExW(CachePath(task.filePath).c_str(), Utf8ToWide(task.filePath).c_str(),
                                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-            r.error = {http::ErrorCode::InternalError,
-                       "cannot move the download into place (error " + std::to_string(GetLastError()) + ")"};
+            response.error = {http::ErrorCode::InternalError,
+                              "cannot move the download into place (error " + std::to_string(GetLastError()) + ")"};
         }
     }
-    if (task.window && PostMessageW(task.window, task.doneMessage, reinterpret_cast<WPARAM>(record.get()), kResultReady))
-        record.release();
+    Complete(task, std::move(response));
+}
+
+// Out of memory even for the record leaves nothing to tell the window with.
+void RequestQueue::Complete(const RequestTask& task, http::Response response) {
+    if (task.kind == RequestKind::Get || task.doneMessage == kNoMessage) return;
+    try {
+        auto record = std::make_unique<CompletionRecord>();
+        record->response = std::move(response);
+        record->filePath = task.filePath;
+        record->taskId = task.taskId;
+        PostRecord(task.window, task.doneMessage, record, kResultReady);
+    } catch (const std::exception&) {
+    }
 }

@@ -2,13 +2,21 @@
 // returns at once; the answer arrives later as window messages:
 //   progressMessage: SendMessageW(window, msg, ProgressRecord*, taskId), at most
 //                    one per 300 ms, from the transfer's own thread;
-//   doneMessage:     PostMessageW(window, msg, CompletionRecord*, 4).
-// Both records belong to the receiver, which frees them (TakeRecord).
+//   doneMessage:     PostMessageW(window, msg, CompletionRecord*, 4), once per
+//                    request; every failure arrives this way, nothing is thrown.
+// A record that arrives belongs to the receiver, which frees it (TakeRecord).
+// A record that does not (no completion message asked for, the window gone or
+// never given) is freed by the queue: see SendRecord and PostRecord.
 // A download streams into target + ".cache", renamed to the target only after
-// a complete answer with status 200.
+// a complete answer with status 200. A ".cache" that cannot be created or
+// written ends it with InternalError; one it wrote in part is removed, and so
+// is the partial ".cache" of a cancelled download.
+// A request that cannot connect within 30 s, or gets no byte for 60 s, ends
+// with OperationTimedOut; a transfer that keeps moving may take any time.
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <future>
@@ -52,6 +60,34 @@ std::unique_ptr<Record> TakeRecord(WPARAM wParam) {
     return std::unique_ptr<Record>(reinterpret_cast<Record*>(wParam));
 }
 
+// Hand a record to a window from another thread. True when the message was
+// delivered and the record is the receiver's; false leaves it with the caller.
+// Receivers keep their habit of freeing what they get, so a failed send is told
+// by SendMessageW's own report: the window is gone, or went while the message
+// waited (access denied, which is also how a blocked message is reported).
+template <class Record>
+bool SendRecord(HWND window, UINT msg, std::unique_ptr<Record>& record, LPARAM lParam) {
+    SetLastError(ERROR_SUCCESS);
+    LRESULT result = SendMessageW(window, msg, reinterpret_cast<WPARAM>(record.get()), lParam);
+    DWORD error = result == 0 ? GetLastError() : ERROR_SUCCESS;
+    if (error == ERROR_INVALID_WINDOW_HANDLE || error == ERROR_ACCESS_DENIED) return false;
+    record.release();
+    return true;
+}
+template <class Record>
+bool PostRecord(HWND window, UINT msg, std::unique_ptr<Record>& record, LPARAM lParam) {
+    // A null window would post to the calling thread, which has no message loop.
+    if (!window || !PostMessageW(window, msg, reinterpret_cast<WPARAM>(record.get()), lParam)) return false;
+    record.release();
+    return true;
+}
+
+// How long a transfer may wait before it ends with OperationTimedOut.
+struct TransferLimits {
+    long connectMs = 30000;  // to open the connection
+    long stallSeconds = 60;  // with no byte received or sent
+};
+
 struct RequestTask {
     http::Url url;
     http::Parameters parameters;
@@ -70,6 +106,7 @@ struct RequestTask {
     DWORD lastProgressTick = 0;
     DWORD startTick = 0;
     bool done = false;  // the transfer thread has finished; the worker may deliver
+    DWORD writeError = 0;  // why the ".cache" could not be written; transfer thread only
 };
 
 class RequestQueue {
@@ -90,21 +127,37 @@ public:
                                UINT doneMessage, UINT progressMessage = kNoMessage);
     // Takes effect at the transfer's next progress callback; unknown ids are ignored.
     void CancelRequest(int taskId);
+    // For requests started afterwards.
+    void SetLimits(const TransferLimits& limits);
+
+    // Test seam: the next transfer throws while it builds its request, or the
+    // next thread the queue starts (the worker, else a transfer's) cannot be created.
+    enum class InjectedFault { None, TransferThrows, NoThread };
+    void InjectFault(InjectedFault fault) { injected_ = fault; }
 
 private:
     int Append(RequestTask task);
+    void Fail(const RequestTask& task, const char* why);
     void WorkerLoop();
     bool HasWork() const;
+    std::list<RequestTask>::iterator Find(bool (*matches)(const RequestTask&));
+    bool Start(RequestTask& task);
+    http::Response Transfer(RequestTask& task);
     http::Response Perform(RequestTask& task);
+    void ThrowIfInjected(InjectedFault fault);
     bool OnProgress(RequestTask& task, std::uint64_t dlTotal, std::uint64_t dlNow, std::uint64_t ulTotal,
                     std::uint64_t ulNow);
     bool OnWrite(RequestTask& task, std::string_view chunk);
     void Deliver(RequestTask& task);
+    bool IsCancelled(const RequestTask& task);
+    void Complete(const RequestTask& task, http::Response response);
 
     std::mutex mutex_;
     std::condition_variable wake_;
     std::list<RequestTask> tasks_;  // a list, so a task never moves while a transfer uses it
     int nextTaskId_ = 0;
     bool stopping_ = false;
+    TransferLimits limits_;
+    std::atomic<InjectedFault> injected_{InjectedFault::None};
     std::thread worker_;
 };

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Prints the request queue's benchmark figures (see README). SIZE_MB overrides the file size.
+# Prints the request queue's benchmark figures (see README). SIZE_MB overrides the file size,
+# ROUNDS the number of alternating rounds (at least 3, default 5).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -21,4 +22,4 @@ for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
 deps=$(scripts/build-deps.sh | tail -n1)
 export WINEPREFIX=$root/build/win/wineprefix WINEARCH=win32 WINEDEBUG=-all
 xvfb-run -a wine build/win/tests/QueueBench.exe "http://127.0.0.1:$(cat "$work/port")" "$file" \
-  "Z:${deps//\//\\}\\bin\\curl.exe" "Z:${work//\//\\}\\out"
+  "Z:${deps//\//\\}\\bin\\curl.exe" "Z:${work//\//\\}\\out" "${ROUNDS:-5}"

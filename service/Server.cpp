@@ -1,16 +1,21 @@
 #include "Server.h"
 
+#include <sys/socket.h>
+
 #include <stdexcept>
 #include <utility>
 
 #include "Generator.h"
+#include "GrowingPool.h"
 #include "Responder.h"
 
 namespace {
 
 // httplib reads whole request bodies; leave room for multipart framing.
 constexpr uint64_t kMultipartSlack = 1 << 20;
-constexpr size_t kThreads = 32;
+// Enough for a few hundred open connections at once (see GrowingPool).
+constexpr size_t kMaxThreads = 512;
+constexpr int kBacklog = 512;
 
 std::string Explain(int status) {
     switch (status) {
@@ -50,8 +55,14 @@ Server::Server(const Options& options)
 Server::~Server() { Stop(); }
 
 void Server::Configure() {
-    http_.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
-    http_.set_keep_alive_timeout(2);
+    http_.new_task_queue = [] { return new GrowingPool(kMaxThreads); };
+    // A connection that says nothing gives its thread back soon.
+    http_.set_keep_alive_timeout(1);
+    http_.set_read_timeout(2, 0);
+    http_.set_socket_options([this](int socket) {
+        httplib::default_socket_options(socket);
+        listenSocket_ = socket;
+    });
     http_.set_payload_max_length(static_cast<size_t>(options_.maxUpload + kMultipartSlack));
     const auto handler = [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); };
     const std::string any = "[\\s\\S]*";  // ".*" would miss paths holding a decoded newline
@@ -75,6 +86,9 @@ int Server::Bind() {
                                : (http_.bind_to_port(options_.bind, options_.port) ? options_.port : -1);
     if (port_ <= 0)
         throw std::runtime_error("cannot listen on " + options_.bind + ":" + std::to_string(options_.port));
+    // httplib listens with a backlog of 5: a burst of connections beyond it
+    // waits out TCP's one-second retransmit. Listening again enlarges it.
+    ::listen(listenSocket_, kBacklog);
     return port_;
 }
 

@@ -54,4 +54,5 @@ private:
     Router router_;
     httplib::Server http_;
     int port_ = 0;
+    int listenSocket_ = -1;
 };

@@ -165,6 +165,11 @@ Response Session::Perform(Method method) {
     }
     if (bufferSize_ > 0) curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, bufferSize_);
     if (timeoutMs_ > 0) curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeoutMs_);
+    if (connectTimeoutMs_ > 0) curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs_);
+    if (stallSeconds_ > 0) {
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallSeconds_);
+    }
 
     curl_mime* mime = nullptr;
     if (method == Method::Delete) {

@@ -33,7 +33,10 @@ public:
     void SetProgressCallback(ProgressCallback cb) { progress_ = std::move(cb); }
     void SetWriteCallback(WriteCallback cb) { write_ = std::move(cb); }
     void SetBufferSize(long bytes) { bufferSize_ = bytes; }
-    void SetTimeout(long milliseconds) { timeoutMs_ = milliseconds; }
+    void SetTimeout(long milliseconds) { timeoutMs_ = milliseconds; }  // of the whole exchange
+    void SetConnectTimeout(long milliseconds) { connectTimeoutMs_ = milliseconds; }
+    // Ends the exchange when not a byte moves for this long.
+    void SetStallTimeout(long seconds) { stallSeconds_ = seconds; }
 
     Response Get();
     Response Post();
@@ -56,6 +59,8 @@ private:
     WriteCallback write_;
     long bufferSize_ = 0;
     long timeoutMs_ = 0;
+    long connectTimeoutMs_ = 0;
+    long stallSeconds_ = 0;
 };
 
 // Runs work on a thread of its own; the future never blocks on destruction,

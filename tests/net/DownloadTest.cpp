@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "net/RequestQueue.h"
+#include "platform/Path.h"
 #include "platform/Text.h"
 #include "service/Pattern.h"
 #include "tests/support/MessageSink.h"
@@ -26,7 +27,7 @@ protected:
     std::wstring PathOf(const std::wstring& name) const { return folder.Path() + L"\\" + name; }
     const http::Response& Answer(size_t i = 0) { return sink.completions.at(i).record->response; }
 
-    TempFolder folder;
+    test::TempFolder folder;
     RequestQueue queue;
     MessageSink sink;
 };
@@ -133,7 +134,9 @@ TEST_F(DownloadTest, StaleCacheFromAnEarlierAttemptIsDiscarded) {
     EXPECT_FALSE(FileExists(PathOf(L"retry.bin.cache")));
 }
 
-TEST_F(DownloadTest, CacheHeldByAnotherProcessAbortsTheTransfer) {
+// A ".cache" that cannot be written is this machine's failure, worded like
+// one: "cancelled" would be passed over by the failure notice.
+TEST_F(DownloadTest, CacheHeldByAnotherProcessFailsTheDownload) {
     std::wstring cache = PathOf(L"held.bin.cache");
     WriteFile(cache, "someone else's");
     HANDLE held = CreateFileW(cache.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -141,9 +144,21 @@ TEST_F(DownloadTest, CacheHeldByAnotherProcessAbortsTheTransfer) {
     Download("pattern-256k.bin", L"held.bin");
     ASSERT_TRUE(sink.WaitForCompletions(1));
     CloseHandle(held);
-    EXPECT_TRUE(Answer().error);
+    EXPECT_EQ(http::ErrorCode::InternalError, Answer().error.code) << Answer().error.message;
     EXPECT_FALSE(FileExists(PathOf(L"held.bin")));
     EXPECT_EQ("someone else's", ReadFile(cache));
+}
+
+TEST_F(DownloadTest, FullDiskFailsTheDownloadAndLeavesNoTarget) {
+    // Its ".cache" is a link to /dev/full (made by tests/net/CMakeLists.txt).
+    const std::wstring target = FolderOf() + L"\\full-disk\\download.bin";
+    queue.EnqueueRequest(BaseUrl() + "/files/pattern-256k.bin", {}, sink.Hwnd(), kDoneMessage, kProgressMessage,
+                         WideToUtf8(target));
+    ASSERT_TRUE(sink.WaitForCompletions(1));
+    EXPECT_EQ(200, Answer().status_code);
+    EXPECT_EQ(http::ErrorCode::InternalError, Answer().error.code) << Answer().error.message;
+    EXPECT_NE(std::string::npos, Answer().error.message.find("error 112")) << "ERROR_DISK_FULL: " << Answer().error.message;
+    EXPECT_FALSE(FileExists(target));
 }
 
 TEST_F(DownloadTest, EmptyFileStillArrives) {

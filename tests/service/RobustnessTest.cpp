@@ -1,6 +1,12 @@
 // Garbage in: a clear 4xx out, and the service still serves the next request.
 #include "ServiceFixture.h"
 
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <vector>
+
 namespace {
 
 class RobustnessTest : public ServiceFixture {
@@ -43,6 +49,27 @@ TEST_F(RobustnessTest, ClientsVanishingMidDownloadDoNotHurt) {
     }
     Raw("GET /files/DirectX%20Repair.exe HTTP/1.1\r\nHost: x\r\n", false);  // never finishes its headers
     ExpectStillServing();
+}
+
+// Clients that connect and then say nothing (browsers' spare connections, a
+// stalled test) must not starve the ones that ask.
+TEST_F(RobustnessTest, IdleConnectionsDoNotStarveAPing) {
+    std::vector<int> idle;
+    for (int i = 0; i < 300; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(Port()));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << i;
+        idle.push_back(fd);
+    }
+    auto client = Client();
+    client.set_connection_timeout(3, 0);
+    client.set_read_timeout(3, 0);  // generous: a starved service takes far longer
+    auto res = client.Get("/helper/ping");
+    EXPECT_TRUE(res && res->status == 200) << "no answer within 3 s beside " << idle.size() << " idle connections";
+    for (int fd : idle) close(fd);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tests/support/MessageSink.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 namespace test {
@@ -38,6 +40,12 @@ LRESULT CALLBACK MessageSink::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     }
     if (self && msg == kDoneMessage) {
         self->completions.push_back({TakeRecord<CompletionRecord>(wParam), lParam});
+        return 0;
+    }
+    if (self && msg >= WM_USER) {
+        self->strays.push_back({msg, wParam, lParam});
+        ADD_FAILURE() << "unexpected message 0x" << std::hex << msg << " (wParam 0x" << wParam << ", lParam 0x"
+                      << lParam << ")";
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);

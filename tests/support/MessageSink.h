@@ -1,5 +1,7 @@
 // A message-only window that plays the requesting window in queue tests: it
-// records every progress and completion message and frees their records.
+// records every progress and completion message and frees their records. Any
+// other application message (a record sent under an id nobody asked for, such
+// as kNoMessage) fails the running test.
 #pragma once
 #include <windows.h>
 
@@ -25,6 +27,12 @@ struct CompletionSeen {
     LPARAM lParam;
 };
 
+struct StraySeen {
+    UINT msg;
+    WPARAM wParam;  // a record of unknown type, left unfreed
+    LPARAM lParam;
+};
+
 class MessageSink {
 public:
     MessageSink();
@@ -39,8 +47,14 @@ public:
         return PumpUntil([&] { return completions.size() >= count; }, timeoutMs);
     }
 
+    // Whether a posted message waits for this thread. Wine handles ids with the
+    // top bit set (kNoMessage among them) itself, so such a record is never
+    // dispatched here and only shows while it waits.
+    static bool MessageWaiting() { return HIWORD(GetQueueStatus(QS_POSTMESSAGE)) & QS_POSTMESSAGE; }
+
     std::vector<ProgressSeen> progress;
     std::vector<CompletionSeen> completions;
+    std::vector<StraySeen> strays;
     std::function<void(const ProgressSeen&)> onProgress;  // runs on this thread, inside the SendMessageW
 
 private:
