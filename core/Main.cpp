@@ -1,65 +1,101 @@
-// Fixer's entry point. Until the landing page exists, the window shows whether
-// the service answers, which proves the request queue end to end.
+// Fixer's entry point: one instance per session (unless restarted with an
+// argument), the session's identity, COM and OLE, the layout archive, then
+// the main window's message loop.
 #include <windows.h>
+#include <shellapi.h>
 
-#include <string>
+#include <memory>
+#include <new>
 
+#include "crash/CrashFilter.h"
 #include "net/Deployment.h"
-#include "net/RequestQueue.h"
-#include "platform/Text.h"
+#include "net/HttpSession.h"
+#include "ui/toolkit/UIlib.h"
+#include "windows/MainWindow.h"
+
+using DuiLib::CPaintManagerUI;
 
 namespace {
 
-constexpr UINT kPingDone = 1177;
-std::wstring status = L"正在连接服务…";
+// Process exit codes.
+constexpr int kExitNormal = 0;
+constexpr int kExitOtherInstance = 1;  // also: COM could not start
+constexpr int kExitNoWindow = 2;
 
-LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-    case WM_CREATE:
-        RequestQueue::Instance().EnqueueRequest(deployment::ServiceUrl() + "/helper/ping", {}, hwnd, kPingDone);
-        return 0;
-    case kPingDone: {
-        auto record = TakeRecord<CompletionRecord>(wParam);
-        const http::Response& r = record->response;
-        status = (r.status_code == 200 && !r.error) ? L"服务正常: " + Utf8ToWide(r.url)
-                                                    : L"服务不可用: " + Utf8ToWide(r.error.message);
-        InvalidateRect(hwnd, nullptr, TRUE);
-        return 0;
-    }
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        RECT rc;
-        GetClientRect(hwnd, &rc);
-        DrawTextW(dc, status.c_str(), -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
+constexpr char kProduct[] = "quorvex";
+
+struct ArgvDeleter {
+    void operator()(wchar_t** argv) const { LocalFree(argv); }
+};
+
+int ArgumentCount() {
+    int count = 0;
+    std::unique_ptr<wchar_t*, ArgvDeleter> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+    return argv ? count : 0;
+}
+
+// True when another instance is running and has been brought forward. The
+// mutex is never closed: it marks this process as running until it ends.
+bool ActivatedRunningInstance() {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Fixer_Fixer");
+    if (!mutex || GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    // Still starting: its window is not there yet, so this one runs too.
+    HWND running = FindWindowW(L"mainWnd", nullptr);
+    if (!running) return false;
+    SendMessageW(running, kActivateMessage, 0, 0);
+    MessageBoxW(running, L"已打开一个quorvex。", L"提示", MB_OK);
+    return true;
+}
+
+void PrepareSession() {
+    HttpSession& session = HttpSession::Instance();
+    session.SetProduct(kProduct);
+    session.SetBaseUrl(deployment::ServiceUrl());
+    session.Initialise();
+}
+
+// Without the archive the windows cannot load their layouts, but the program
+// still starts.
+void RegisterLayoutArchive() {
+    CPaintManagerUI::SetResourceType(DuiLib::UILIB_ZIPRESOURCE);
+    CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath() + L"layout\\");
+    HINSTANCE module = CPaintManagerUI::GetResourceDll();
+    HRSRC info = FindResourceW(module, L"IDR_ZIPRES", L"ZIPRES");
+    if (!info) return;
+    HGLOBAL loaded = LoadResource(module, info);
+    DWORD size = SizeofResource(module, info);
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (data && size) CPaintManagerUI::SetResourceZip(data, size);  // copied
+    if (loaded) FreeResource(loaded);
+}
+
+void RunMainWindow(MainWindow& window) {
+    // Created or not, the object is freed by the caller; no window, no loop to wait in.
+    if (!window.Create(nullptr, L"Vantoro", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_ACCEPTFILES)) return;
+    window.CenterWindow();
+    window.ShowWindow(true, true);
+    CPaintManagerUI::MessageLoop();
 }
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = MainProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
-    wc.lpszClassName = L"Vantoro";
-    RegisterClassW(&wc);
-    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Vantoro", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                640, 400, nullptr, nullptr, instance, nullptr);
-    if (!hwnd) return 1;
-    ShowWindow(hwnd, show);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return 0;
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    InstallCrashFilter();
+    // Exactly one argument: restarted by the crash reporter, while the old process may still hold the mutex.
+    if (ArgumentCount() != 2 && ActivatedRunningInstance()) return kExitOtherInstance;
+    PrepareSession();
+    if (FAILED(CoInitialize(nullptr))) return kExitOtherInstance;
+    OleInitialize(nullptr);
+    CPaintManagerUI::SetInstance(instance);
+    RegisterLayoutArchive();
+
+    MainWindow* window = new (std::nothrow) MainWindow;
+    if (!window) return kExitNoWindow;
+    RunMainWindow(*window);
+    delete window;
+
+    CPaintManagerUI::ReleaseResources();
+    OleUninitialize();
+    CoUninitialize();
+    return kExitNormal;
 }

@@ -39,6 +39,7 @@ void ApiRoutes::AddTo(Router& router) {
 
 Reply ApiRoutes::Config(const Call& call) const {
     if (auto error = CheckName(call)) return *error;
+    if (auto hostile = hostile_.Config(call.base)) return Reply::Json(*hostile);
     return Reply::Json(catalog_.Config(call.base));
 }
 
@@ -48,6 +49,7 @@ Reply ApiRoutes::Solution(const Call& call) const {
     const auto pluginId = ParseInteger(call.Param("pluginid"));
     if (!versionId) return Reply::Error(400, "\"versionid\" must be an integer");
     if (!pluginId) return Reply::Error(400, "\"pluginid\" must be an integer");
+    if (auto hostile = hostile_.Solution(call.base)) return Reply::Json(*hostile);
     Json::Value answer;
     answer["code"] = 0;
     answer["data"] = catalog_.Solutions(*versionId, *pluginId, call.base);

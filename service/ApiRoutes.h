@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Catalog.h"
+#include "HostileCatalog.h"
 #include "Router.h"
 #include "Uploads.h"
 
@@ -17,8 +18,8 @@ class ApiRoutes {
 public:
     static constexpr const char* kProductName = "quorvex";
 
-    ApiRoutes(const Catalog& catalog, Uploads& uploads, std::string fallbackHead)
-        : catalog_(catalog), uploads_(uploads), fallbackHead_(std::move(fallbackHead)) {}
+    ApiRoutes(const Catalog& catalog, const HostileCatalog& hostile, Uploads& uploads, std::string fallbackHead)
+        : catalog_(catalog), hostile_(hostile), uploads_(uploads), fallbackHead_(std::move(fallbackHead)) {}
 
     void AddTo(Router& router);
 
@@ -28,6 +29,7 @@ private:
     Reply Fallback(const Call& call) const;
 
     const Catalog& catalog_;
+    const HostileCatalog& hostile_;  // replaces the replies while a test selects it
     Uploads& uploads_;
     std::string fallbackHead_;
 };

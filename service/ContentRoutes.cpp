@@ -5,6 +5,11 @@
 void ContentRoutes::AddTo(Router& router) {
     router.Add("GET", "/files/*", [this](const Call& call) { return Download(call); });
     router.Add("GET", "/kefu", [this](const Call& call) { return pages_.Kefu(call); });
+    router.Add("GET", "/hostile/*", [](const Call& call) {
+        Reply reply = Reply::Html("hostile name: " + call.captures.at(0) + "\n");
+        reply.contentType = "application/octet-stream";
+        return reply;
+    });
     router.Add("GET", "/pages/*", [this](const Call& call) { return pages_.Page(call); });
 }
 

@@ -2,6 +2,7 @@
 //   GET /files/<name>        download files, streamed; name percent-decoded
 //   GET /kefu?c1=..&c5=..    customer-service chat page
 //   GET /pages/<name>.html   pages for "issue", "tutorial" and "wangpan" rows
+//   GET /hostile/<anything>  a few bytes, whatever the name (the hostile catalogue's rows)
 #pragma once
 
 #include <filesystem>

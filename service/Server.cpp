@@ -38,11 +38,12 @@ std::filesystem::path FilesDir(const Options& options) {
 Server::Server(const Options& options)
     : options_(options),
       catalog_(options.catalog),
+      hostile_(options.catalog),
       uploads_(options.data / "uploads", options.maxUpload),
       player_(catalog_.FaultDocuments(), stopping_),
-      api_(catalog_, uploads_, options_.fallbackHead),
+      api_(catalog_, hostile_, uploads_, options_.fallbackHead),
       content_(catalog_, FilesDir(options_)),
-      control_(log_, faults_, uploads_) {
+      control_(log_, faults_, uploads_, hostile_) {
     if (options_.files.empty())
         Generator::WriteCatalogFiles(catalog_, FilesDir(options_), options_.size.value_or(Options::kDefaultFileSize),
                                      true);

@@ -43,6 +43,7 @@ private:
 
     Options options_;
     Catalog catalog_;
+    HostileCatalog hostile_;
     RequestLog log_;
     Faults faults_;
     Uploads uploads_;

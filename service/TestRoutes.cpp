@@ -15,6 +15,11 @@ void TestRoutes::AddTo(Router& router) {
         faults_.Clear();
         return Reply::Ok();
     });
+    router.Add("POST", "/test/catalog", [this](const Call& call) { return SelectCatalog(call); });
+    router.Add("DELETE", "/test/catalog", [this](const Call&) {
+        hostile_.Reset();
+        return Reply::Ok();
+    });
     router.Add("GET", "/test/uploads", [this](const Call&) { return Reply::Json(uploads_.List()); });
     router.Add("GET", "/test/upload/*", [this](const Call& call) {
         auto file = uploads_.Open(call.captures.at(0));
@@ -32,4 +37,12 @@ Reply TestRoutes::SetFault(const Call& call) {
         return Reply::Error(400, error.what());
     }
     return Reply::Ok();
+}
+
+Reply TestRoutes::SelectCatalog(const Call& call) {
+    std::string why;
+    const auto doc = JsonText::Parse(call.req.body, &why);
+    if (!doc) return Reply::Error(400, "selection is not JSON: " + why);
+    why = hostile_.Select(*doc);
+    return why.empty() ? Reply::Ok() : Reply::Error(400, why);
 }

@@ -22,6 +22,34 @@ std::string PercentEncodeUtf8(std::string_view utf8) {
     return out;
 }
 
+namespace {
+
+int HexValue(char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::string PercentDecodeUtf8(std::string_view encoded) {
+    std::string out;
+    out.reserve(encoded.size());
+    for (size_t i = 0; i < encoded.size(); ++i) {
+        char ch = encoded[i];
+        int high = -1, low = -1;
+        if (ch == '%' && i + 2 < encoded.size() && (high = HexValue(encoded[i + 1])) >= 0 &&
+            (low = HexValue(encoded[i + 2])) >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += ch == '+' ? ' ' : ch;
+        }
+    }
+    return out;
+}
+
 std::wstring PercentEncode(std::wstring_view text) {
     std::string encoded = PercentEncodeUtf8(WideToUtf8(text));
     return std::wstring(encoded.begin(), encoded.end());  // ASCII only

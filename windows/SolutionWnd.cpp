@@ -1,13 +1,290 @@
 #include "windows/SolutionWnd.h"
 
-// Work in progress: the page lands with its own commit.
+#include <shlobj.h>
+
+#include <cctype>
+
+#include "net/Answer.h"
+#include "net/Deployment.h"
+#include "net/HttpSession.h"
+#include "platform/Path.h"
+#include "platform/Process.h"
+#include "platform/Shell.h"
+#include "platform/Text.h"
+#include "ui/Dialog.h"
+#include "ui/MessageWnd.h"
+#include "ui/Notices.h"
+#include "windows/DownloadWnd.h"
+#include "windows/Feature.h"
+#include "windows/FileName.h"
+
+using namespace DuiLib;
+
 namespace Windows {
 
-SolutionWnd::SolutionWnd(int featureIndex) : featureIndex(featureIndex) {}
+namespace {
+
+const char kProductName[] = "quorvex";
+const char kListPath[] = "/helper/solution";
+const wchar_t kNoticeTitle[] = L"提示";
+
+// A row starts with the template's "开始下载".
+const wchar_t kOpen[] = L"打开";
+const wchar_t kOpenFolder[] = L"打开目录";
+const wchar_t kOpenFile[] = L"打开文件";
+
+const wchar_t kApp[] = L"app";
+const wchar_t kTutorial[] = L"tutorial";
+const wchar_t kIssue[] = L"issue";
+const wchar_t kWangpan[] = L"wangpan";
+
+// A reply may list anything; the page shows at most this many of each.
+constexpr int kMaxChoices = 100;
+constexpr int kMaxRows = 200;
+
+// The label of a row whose file is on disk.
+const wchar_t* OpenText(const std::wstring& kind) {
+    if (kind == kApp) return kOpenFolder;
+    if (kind == kTutorial) return kOpenFile;
+    return kOpen;
+}
+
+// Only web addresses go to the browser: the shell would run a program or
+// open a local file named by the service just as readily.
+bool IsWebAddress(const std::string& address) {
+    std::string head = address.substr(0, 8);
+    for (char& ch : head) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+    return head.rfind("http://", 0) == 0 || head.rfind("https://", 0) == 0;
+}
+
+// A "tutorial" is a document; one that would run as a program is shown in
+// its folder instead of being started.
+bool RunsAsProgram(const std::wstring& path) {
+    static const wchar_t* const kPrograms[] = {L"exe", L"com", L"bat", L"cmd", L"scr", L"pif", L"msi", L"msp",
+                                               L"vbs", L"vbe", L"js",  L"jse", L"wsf", L"wsh", L"ps1", L"lnk",
+                                               L"hta", L"cpl", L"reg", L"jar"};
+    if (FileName(path).find(L'.') == std::wstring::npos) return false;
+    std::wstring extension = ExtensionLower(path);
+    for (const wchar_t* program : kPrograms)
+        if (extension == program) return true;
+    return false;
+}
+
+}  // namespace
+
+std::wstring DefaultSaveFolder() {
+    wchar_t documents[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_DOCUMENTS | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                   documents)) &&
+        documents[0])
+        return std::wstring(documents) + L"\\quorvex";
+    return L"C:\\quorvex";
+}
+
+SolutionWnd::SolutionWnd(int featureIndex)
+    : featureIndex(featureIndex), productKey(ProductKey(featureIndex)), windows64(IsWow64()) {}
+
+void SolutionWnd::InitWindow() {
+    typeTab = m_PaintManager.Find<CTabLayoutUI>(L"typeTab");
+    versionCombo = m_PaintManager.Find<CComboUI>(L"versioncombo");
+    pluginCombo = m_PaintManager.Find<CComboUI>(L"plugincombo");
+    workingList = m_PaintManager.Find<CListUI>(L"workinglst");
+    if (saveFolder.empty()) saveFolder = DefaultSaveFolder();
+    HttpSession::Instance().Get("/helper/config", {{"name", kProductName}}, m_hWnd, kConfigDone);
+    if (typeTab) typeTab->SelectItem(0);
+}
+
+void SolutionWnd::Notify(TNotifyUI& msg) {
+    if (msg.sType == DUI_MSGTYPE_CLICK && msg.pSender) {
+        if (msg.pSender->GetName() == L"confirmbtn") return Confirm();
+        if (msg.pSender->GetName() == L"godownbtn") return RunRow(msg.pSender);
+    }
+    WindowImplBase::Notify(msg);
+}
+
+LRESULT SolutionWnd::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM, BOOL& handled) {
+    if (message != kConfigDone && message != kListDone) return 0;
+    handled = TRUE;
+    if (message == kConfigDone) OnConfig(wParam);
+    else OnList(wParam);
+    return 0;
+}
 
 void SolutionWnd::OnFinalMessage(HWND hWnd) {
     WindowImplBase::OnFinalMessage(hWnd);
     delete this;
+}
+
+// ---- page 0: the choice
+
+void SolutionWnd::OnConfig(WPARAM wParam) {
+    Answer answer = Answer::Take(wParam);
+    if (!answer.Ok())
+        return ReportRequestFailure(m_hWnd, Utf8ToWide(answer.Url()), answer.Status(), answer.ErrorCode());
+    config = answer.Body();
+    const Json::Value& data = json::Member(config, "data");
+    if (auto* product = m_PaintManager.FindControl(L"productLbl")) {
+        std::wstring title = Utf8ToWide(json::String(json::At(data, {"title", productKey})));
+        product->SetText(title);
+        product->SetToolTip(title);
+    }
+    FillChoices(json::Member(data, "version"), versionCombo, 36);
+    FillChoices(json::Member(data, "plugin"), pluginCombo, 23);
+    // A product has plugins when the list names one of its own.
+    hasPlugins = pluginCombo && pluginCombo->GetCount() > 0;
+    if (auto* pluginRow = m_PaintManager.FindControl(L"pluginHor")) pluginRow->SetVisible(hasPlugins);
+    if (auto* help = m_PaintManager.FindControl(L"helplbl"))
+        help->SetText(Utf8ToWide(json::String(json::Member(data, "help"))));
+}
+
+// The items of this product in array order; the last one marked "default"
+// is selected, else the first. An item without an integer id cannot be asked
+// for, and one without a text cannot be told apart: both are left out.
+void SolutionWnd::FillChoices(const Json::Value& items, CComboUI* combo, int itemHeight) {
+    if (!combo || productKey.empty()) return;
+    int selected = 0;
+    for (const Json::Value& item : json::Elements(items)) {
+        if (combo->GetCount() >= kMaxChoices) break;
+        const Json::Value& id = json::Member(item, "id");
+        std::wstring text = Utf8ToWide(json::String(json::Member(item, "product")));
+        if (json::String(json::Member(item, "subType")) != productKey || !id.isInt() || text.empty()) continue;
+        int index = combo->AddItem(text, json::Int(id), itemHeight);
+        if (json::Has(item, "default")) selected = index;
+    }
+    if (combo->GetCount() > 0) combo->SelectItem(selected, false);
+}
+
+void SolutionWnd::Confirm() {
+    if (!versionCombo || versionCombo->GetCurSel() < 0) return;
+    versionId = versionCombo->GetItemTag(versionCombo->GetCurSel());
+    pluginId = hasPlugins && pluginCombo->GetCurSel() >= 0 ? pluginCombo->GetItemTag(pluginCombo->GetCurSel()) : -1;
+    HttpSession::Instance().Get(kListPath,
+                                {{"name", kProductName},
+                                 {"versionid", std::to_string(versionId)},
+                                 {"pluginid", std::to_string(pluginId)}},
+                                m_hWnd, kListDone);
+    if (typeTab) typeTab->SelectItem(1);
+}
+
+// ---- page 1: the list
+
+void SolutionWnd::OnList(WPARAM wParam) {
+    Answer answer = Answer::Take(wParam);
+    if (!answer.Ok())
+        return ReportRequestFailure(m_hWnd, Utf8ToWide(answer.Url()), answer.Status(), answer.ErrorCode());
+    if (!workingList) return;
+    CreateFolderTree(saveFolder);
+    CDialogBuilder builder;
+    for (const Json::Value& element : json::Elements(answer.Data())) {
+        if (workingList->GetCount() >= kMaxRows) break;
+        AddRow(builder, element);
+    }
+}
+
+void SolutionWnd::AddRow(CDialogBuilder& builder, const Json::Value& element) {
+    std::string address = json::String(json::Member(element, "32url"));
+    if (windows64 || address.empty()) address = json::String(json::Member(element, "url"));
+    if (address.empty()) return;  // nothing a button could fetch or open
+    CControlUI* row = builder.IsLoaded() ? builder.Create(&m_PaintManager, this)
+                                         : builder.Create(L"ListItem.xml", &m_PaintManager, this);
+    if (!row) return;
+    CControlUI* name = m_PaintManager.FindSubControlByName(row, L"filenamelbl");
+    CControlUI* detail = m_PaintManager.FindSubControlByName(row, L"detaillbl");
+    CControlUI* button = m_PaintManager.FindSubControlByName(row, L"godownbtn");
+    if (!button || !workingList->Add(row)) {
+        delete row;
+        return;
+    }
+    if (name) name->SetText(Utf8ToWide(json::String(json::Member(element, "name"))));
+    if (detail) detail->SetText(Utf8ToWide(json::String(json::Member(element, "msg"))));
+    std::wstring kind = Utf8ToWide(json::String(json::Member(element, "type")));
+    std::wstring localPath = saveFolder + L"\\" + FileNameFromUrl(address);
+    if (kind == kIssue) button->SetText(kOpen);
+    if (Exists(localPath)) button->SetText(OpenText(kind));
+    button->AddCustomAttribute(L"URL", Utf8ToWide(address));
+    button->AddCustomAttribute(L"savePath", localPath);
+    button->AddCustomAttribute(L"type", kind);
+    std::string companion = json::String(json::Member(element, "appendurl"));
+    if (!companion.empty()) button->AddCustomAttribute(L"appendurl", Utf8ToWide(companion));
+}
+
+// ---- the row action
+
+SolutionWnd::ResourceItem SolutionWnd::ItemOf(CControlUI* button) const {
+    ResourceItem item;
+    item.button = button;
+    item.kind = button->GetCustomAttribute(L"type");
+    item.address = WideToUtf8(button->GetCustomAttribute(L"URL"));
+    if (item.kind == kIssue || item.kind == kWangpan) return item;
+    item.localPath = button->GetCustomAttribute(L"savePath");
+    if (CControlUI* name = m_PaintManager.FindSubControlByName(button->GetParent(), L"filenamelbl"))
+        item.fileName = name->GetText();
+    if (item.fileName.empty()) item.fileName = FileName(item.localPath);
+    if (item.kind == kApp && button->HasCustomAttribute(L"appendurl")) {
+        item.companionAddress = WideToUtf8(button->GetCustomAttribute(L"appendurl"));
+        item.companionName = FileNameFromUrl(item.companionAddress);
+        item.companionPath = FolderOf(item.localPath) + L"\\" + item.companionName;
+    }
+    return item;
+}
+
+void SolutionWnd::RunRow(CControlUI* button) {
+    ResourceItem item = ItemOf(button);
+    if (item.kind == kIssue || item.kind == kWangpan) return Open(item);
+    // A failed download has offered the browser already (ReportDownloadFailure).
+    if (item.kind != kApp && item.kind != kTutorial) {
+        if (Exists(item.localPath) || Download(item)) Open(item);
+        return;
+    }
+    if (Exists(item.localPath)) return Open(item);
+    if (!Download(item)) return;
+    if (CControlUI* partner = PartnerOf(item.kind == kApp ? kTutorial : kApp)) {
+        ResourceItem other = ItemOf(partner);
+        if (!Exists(other.localPath) && !Download(other)) return;
+    }
+    ShowMessage(m_hWnd, L"已下载一个文件!", kNoticeTitle, kMessageQuestion);
+}
+
+// The first row of that kind, in list order.
+CControlUI* SolutionWnd::PartnerOf(const std::wstring& kind) const {
+    for (int i = 0; workingList && i < workingList->GetCount(); ++i) {
+        CControlUI* button = m_PaintManager.FindSubControlByName(workingList->GetItemAt(i), L"godownbtn");
+        if (button && button->GetCustomAttribute(L"type") == kind) return button;
+    }
+    return nullptr;
+}
+
+bool SolutionWnd::Download(const ResourceItem& item) {
+    UINT id = RunDialog(new DownloadWnd(item.address, item.localPath, item.fileName), m_hWnd, L"download");
+    DownloadResult result = TakeDownloadResult(static_cast<int>(id));
+    if (result.statusCode == -1 && result.errorCode == -1 && result.resultId == -1) return false;  // closed first
+    bool ok = result.errorCode == 0 && result.statusCode == 200;
+    if (ok && !item.companionAddress.empty()) {
+        UINT companion = RunDialog(new DownloadWnd(item.companionAddress, item.companionPath, item.companionName),
+                                   m_hWnd, L"download");
+        TakeDownloadResult(static_cast<int>(companion));  // its outcome does not matter
+    }
+    if (!ok) {
+        ReportDownloadFailure(m_hWnd, result.statusCode, result.errorCode, result.resultId, Utf8ToWide(item.address),
+                              item.localPath);
+        return false;
+    }
+    if (item.button) item.button->SetText(OpenText(item.kind));
+    return true;
+}
+
+void SolutionWnd::Open(const ResourceItem& item) {
+    if (item.kind == kTutorial && !RunsAsProgram(item.localPath) && ShellOpen(item.localPath, {}) > 32) return;
+    if (item.kind == kIssue || item.kind == kWangpan) return OpenInBrowser(item);
+    if (!ShowInFolder(item.localPath))
+        ShowMessage(m_hWnd, L"打开文件失败，请联系QQ客服：" + deployment::QqNumber() + L"处理", kNoticeTitle,
+                    kMessageInfo);
+}
+
+void SolutionWnd::OpenInBrowser(const ResourceItem& item) {
+    if (IsWebAddress(item.address) && ShellOpen(Utf8ToWide(item.address), {}) > 32) return;
+    ShowMessage(m_hWnd, L"调用默认浏览器失败，请联系QQ客服" + deployment::QqNumber() + L"处理", kNoticeTitle,
+                kMessageQuestion);
 }
 
 }  // namespace Windows

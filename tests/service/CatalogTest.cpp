@@ -52,10 +52,11 @@ TEST_F(CatalogTest, RowsCoverEveryTypeAndEveryLinkIsServed) {
             }
         }
     }
-    EXPECT_EQ(types, (std::set<std::string>{"app", "tutorial", "issue", "wangpan", "zip"}));
+    EXPECT_EQ(types, (std::set<std::string>{"app", "tutorial", "issue", "wangpan", "zip", "xlsx"}));
     EXPECT_GE(with32, 1);
     EXPECT_GE(appsWithAppend, 1);
-    for (const char* name : {"DirectX Repair.exe", "C盘清理.exe", "dll+fixer+guide.pdf", "系统重装助手.exe"})
+    for (const char* name : {"DirectX Repair.exe", "C盘清理.exe", "dll+fixer+guide.pdf", "系统重装助手.exe",
+                             "deep clean x86.exe", "深度清理+教程.pdf", "deep-clean rules.ini"})
         EXPECT_EQ(names.count(name), 1u) << name;
     EXPECT_EQ(std::filesystem::file_size(FilesDir() / "DirectX Repair.exe"), 3u << 20);
 }

@@ -71,6 +71,10 @@ void SetFault(const Json::Value& fault) { Post("/test/fault", Json::FastWriter()
 
 void ClearFaults() { Delete("/test/fault"); }
 
+void UseHostileCatalog(const Json::Value& selection) { Post("/test/catalog", Json::FastWriter().write(selection)); }
+
+void UseRealCatalog() { Delete("/test/catalog"); }
+
 Json::Value ParseJson(const std::string& text) {
     Json::Value value;
     Json::Reader reader;

@@ -26,6 +26,9 @@ void ClearRequestLog();
 // fault: {"path": ..., "status": ..., "delay_ms": ..., "body": "stall" | "drop" | ...}
 void SetFault(const Json::Value& fault);
 void ClearFaults();
+// Serves the hostile catalogue's replies: {"config": name, "solution": name}.
+void UseHostileCatalog(const Json::Value& selection);
+void UseRealCatalog();
 
 Json::Value ParseJson(const std::string& text);
 

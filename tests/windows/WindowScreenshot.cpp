@@ -11,6 +11,7 @@
 #include <string>
 
 #include "net/HttpSession.h"
+#include "net/ServerConfig.h"
 #include "tests/support/TestService.h"
 #include "tests/support/UiDriver.h"
 #include "ui/Dialog.h"
@@ -18,6 +19,8 @@
 #include "ui/toolkit/UIlib.h"
 #include "windows/CheckProgressWnd.h"
 #include "windows/DownloadWnd.h"
+#include "windows/SolutionWnd.h"
+#include "windows/MainWindow.h"
 
 namespace {
 
@@ -70,16 +73,56 @@ bool DownloadHalfWay(HWND window) {
     return percent >= 30 && test::TextOf(window, L"tipLbl").rfind(L"大小:", 0) == 0;
 }
 
+// The landing page as start-up shows it, after the service's configuration.
+void OpenMain() {
+    MainWindow window;
+    if (!window.Create(nullptr, L"Vantoro", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_ACCEPTFILES)) return;
+    window.CenterWindow();
+    window.ShowWindow(true, true);
+    DuiLib::CPaintManagerUI::MessageLoop();
+}
+
+// Saved into a folder of its own, so that the labels do not depend on what
+// an earlier run left in the shared documents.
+void OpenSolution() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    auto* page = new Windows::SolutionWnd(1);
+    page->SetSaveFolder(std::wstring(temp) + L"vantoro-screenshot");
+    RunDialog(page, nullptr, L"产品详情");
+}
+
+bool SolutionChosen(HWND window) {
+    auto* versions = dynamic_cast<DuiLib::CComboUI*>(test::ControlOf(window, L"versioncombo"));
+    return versions && versions->GetCount() > 0;
+}
+
+bool SolutionListed(HWND window) {
+    auto* list = dynamic_cast<DuiLib::CListUI*>(test::ControlOf(window, L"workinglst"));
+    if (list && list->GetCount() > 0) return true;
+    if (SolutionChosen(window) && test::Shown(window, L"confirmbtn")) test::Click(window, L"confirmbtn");
+    return false;
+}
+
 const Scene kScenes[] = {
+    {L"main", true, L"mainWnd", OpenMain, [](HWND) { return ServerConfig::Instance().Received(); }},
+    // The feature with the longest subtitle, picked with the mouse.
+    {L"main-reinstall", true, L"mainWnd", OpenMain,
+     [](HWND window) {
+         if (test::TextOf(window, L"fixbtn") == L"立即重装") return ServerConfig::Instance().Received();
+         test::Click(window, L"reinstallOpt");
+         return false;
+     }},
     // DirectX repair in its own stage, the longest of the stage texts.
     {L"check-running", false, L"CheckProgressWnd", [] { OpenCheck(3); },
      [](HWND window) { return StepCheckUntil(window, [](HWND w) { return CheckPercent(w) >= 20; }); }},
     {L"check-done", false, L"CheckProgressWnd", [] { OpenCheck(1); },
      [](HWND window) { return StepCheckUntil(window, [](HWND w) { return test::Shown(w, L"viewSolutionBtn"); }); }},
     {L"download-running", true, L"UpdateWnd", OpenDownload, DownloadHalfWay},
-    // Still to come, one entry each once the page is built: solution-choice
-    // and solution-list (SolutionWnd for a feature, fed by the service; the
-    // list after a click on the page's confirm control).
+    // The C-drive page with the service's data: its choice, and its list
+    // after a click on the confirm button.
+    {L"solution-choice", true, L"SolutionWnd", OpenSolution, SolutionChosen},
+    {L"solution-list", true, L"SolutionWnd", OpenSolution, SolutionListed},
 };
 
 const Scene* FindScene(const std::wstring& name) {

@@ -29,3 +29,13 @@ TEST(ChatLink, NumbersTheValuesFromC1) {
               L"http://h/kefu?from=x&c1=a+b&c2=&c3=%E4%B8%AD");
     EXPECT_EQ(ChatLink(L"http://h/kefu?from=x", {}), L"http://h/kefu?from=x");
 }
+
+TEST(PercentEncode, DecodingGivesTheBytesBack) {
+    EXPECT_EQ(PercentDecodeUtf8("a+b%20c"), "a b c");
+    EXPECT_EQ(PercentDecodeUtf8("%E4%B8%ad"), "\xE4\xB8\xAD");  // either case of hex digit
+    EXPECT_EQ(PercentDecodeUtf8("%00"), std::string(1, '\0'));
+    // Malformed escapes stay as they are.
+    EXPECT_EQ(PercentDecodeUtf8("100%"), "100%");
+    EXPECT_EQ(PercentDecodeUtf8("%4"), "%4");
+    EXPECT_EQ(PercentDecodeUtf8("%G1%"), "%G1%");
+}
