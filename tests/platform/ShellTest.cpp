@@ -9,26 +9,10 @@
 
 namespace {
 
-struct WindowSearch {
-    std::wstring title;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK MatchTitle(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    wchar_t title[MAX_PATH] = {};
-    GetWindowTextW(window, title, MAX_PATH);
-    if (IsWindowVisible(window) && search->title == title) search->found = window;
-    return search->found == nullptr;
-}
-
 HWND AwaitWindow(const std::wstring& title) {
-    WindowSearch search{title};
-    for (int i = 0; i < 100 && !search.found; ++i) {
-        EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
-        if (!search.found) Sleep(100);
-    }
-    return search.found;
+    HWND found = nullptr;
+    for (int i = 0; i < 100 && !(found = test::VisibleWindowTitled(title)); ++i) Sleep(100);
+    return found;
 }
 
 }  // namespace

@@ -73,4 +73,27 @@ void BrowserRecorder::SetBrowsers(const std::wstring& value) {
                    static_cast<DWORD>(value.size() * sizeof(wchar_t)));
 }
 
+namespace {
+
+struct TitleSearch {
+    std::wstring title;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchTitle(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<TitleSearch*>(parameter);
+    wchar_t title[MAX_PATH] = {};
+    GetWindowTextW(window, title, MAX_PATH);
+    if (IsWindowVisible(window) && search->title == title) search->found = window;
+    return search->found == nullptr;
+}
+
+}  // namespace
+
+HWND VisibleWindowTitled(const std::wstring& title) {
+    TitleSearch search{title};
+    EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 }  // namespace test

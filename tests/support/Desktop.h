@@ -14,6 +14,8 @@ std::wstring DosPath(const std::string& unixPath);
 void Pump(DWORD ms);
 // Polls for a file that another process writes; its text, or "" after ms.
 std::string AwaitFile(const std::wstring& path, DWORD ms = 10000);
+// A visible top-level window with exactly this title (another process's too), or null.
+HWND VisibleWindowTitled(const std::wstring& title);
 
 // Points Wine's browser setting at the recorder script for its lifetime and
 // puts the previous setting back. Wine starts the browser as a Unix program,

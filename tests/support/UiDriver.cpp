@@ -24,7 +24,15 @@ bool UseArchiveIn(HMODULE module) {
     return DuiLib::CPaintManagerUI::SetResourceZip(data, SizeofResource(module, info));
 }
 
+// Test programs run side by side on one desktop; another's windows are not ours to drive.
+bool Ours(HWND window) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process == GetCurrentProcessId();
+}
+
 BOOL CALLBACK CollectBox(HWND window, LPARAM parameter) {
+    if (!Ours(window)) return TRUE;
     wchar_t name[32] = {}, text[32] = {};
     GetClassNameW(window, name, 32);
     GetWindowTextW(window, text, 32);
@@ -48,6 +56,13 @@ bool UseArchiveOf(const std::wstring& exePath) {
     bool ok = UseArchiveIn(module);  // the toolkit copies the bytes
     FreeLibrary(module);
     return ok;
+}
+
+HWND ShownWindow(const wchar_t* windowClass) {
+    for (HWND window = FindWindowW(windowClass, nullptr); window;
+         window = FindWindowExW(nullptr, window, windowClass, nullptr))
+        if (Ours(window) && IsWindowVisible(window)) return window;
+    return nullptr;
 }
 
 std::vector<HWND> OpenBoxes() {

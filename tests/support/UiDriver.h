@@ -22,7 +22,9 @@ bool UseOwnArchive();
 bool UseArchiveOf(const std::wstring& exePath);
 
 
-// Top-level windows of class and text "msgwnd", in z order.
+// The topmost visible top-level window of the class that this program owns.
+HWND ShownWindow(const wchar_t* windowClass);
+// This program's top-level windows of class and text "msgwnd", in z order.
 std::vector<HWND> OpenBoxes();
 DuiLib::CControlUI* ControlOf(HWND window, const wchar_t* name);
 std::wstring TextOf(HWND window, const wchar_t* name);

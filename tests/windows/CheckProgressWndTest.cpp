@@ -92,8 +92,8 @@ protected:
         bool driven = false;
         DWORD start = GetTickCount();
         test::Ticker ticker([&] {
-            HWND window = FindWindowW(L"CheckProgressWnd", nullptr);
-            if (!window || !IsWindowVisible(window)) return false;
+            HWND window = test::ShownWindow(L"CheckProgressWnd");
+            if (!window) return false;
             seen = window;
             if (GetTickCount() - start > 20000) {
                 ADD_FAILURE() << "the check window stayed open";
@@ -105,7 +105,7 @@ protected:
         });
         UINT result = RunDialog(new CheckProgressWnd(feature, std::move(hooks)), owner, L"正在检查中");
         EXPECT_NE(seen, nullptr) << "no check window was seen";
-        EXPECT_EQ(FindWindowW(L"CheckProgressWnd", nullptr), nullptr) << "the window outlived its modal loop";
+        EXPECT_EQ(test::ShownWindow(L"CheckProgressWnd"), nullptr) << "the window outlived its modal loop";
         return result;
     }
 
@@ -418,7 +418,7 @@ TEST_F(CheckProgressWndTest, TheDefaultOpenerRunsTheSolutionPageAsADialog) {
         }
         // A page that shows is closed again; so is a notice it raises.
         for (HWND box : test::OpenBoxes()) PostMessageW(box, WM_CLOSE, 0, 0);
-        if (HWND page = FindWindowW(L"SolutionWnd", nullptr)) PostMessageW(page, WM_CLOSE, 0, 0);
+        if (HWND page = test::ShownWindow(L"SolutionWnd")) PostMessageW(page, WM_CLOSE, 0, 0);
         return false;
     });
     EXPECT_EQ(result, 0u);

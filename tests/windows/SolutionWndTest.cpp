@@ -168,25 +168,6 @@ std::set<std::wstring> FilesIn(const std::wstring& folder) {
     return names;
 }
 
-struct TopWindowSearch {
-    std::wstring title;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK MatchTitle(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<TopWindowSearch*>(parameter);
-    wchar_t title[MAX_PATH] = {};
-    GetWindowTextW(window, title, MAX_PATH);
-    if (IsWindowVisible(window) && search->title == title) search->found = window;
-    return search->found == nullptr;
-}
-
-HWND TopWindowTitled(const std::wstring& title) {
-    TopWindowSearch search{title};
-    EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 class SolutionTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -396,7 +377,7 @@ TEST_F(SolutionTest, RowWhoseFileExistsOpensItsFolderWithoutDownloading) {
     test::WriteFile(Saved(L"C盘清理.exe"), "already here");
     HWND shown = nullptr;
     Run(kCleanup, Then(ToList(2), {Do([](HWND window) { ClickRow(window, 0); }), [&](HWND) {
-                                       shown = TopWindowTitled(FileName(folder.Path()));
+                                       shown = test::VisibleWindowTitled(FileName(folder.Path()));
                                        return shown != nullptr;
                                    }}));
     if (shown) PostMessageW(shown, WM_CLOSE, 0, 0);
@@ -468,6 +449,26 @@ TEST_F(SolutionTest, FailedDownloadKeepsTheButtonAndASecondClickTriesAgain) {
     EXPECT_TRUE(test::FileExists(Saved(L"C盘清理.exe")));
 }
 
+// What the download window leaves reaches the download failure notice whole.
+TEST_F(SolutionTest, NotFoundAndDroppedDownloadsAreReportedWithTheirValues) {
+    Json::Value fault;
+    fault["path"] = "/files/C盘清理.exe";
+    fault["status"] = 404;
+    test::SetFault(fault);
+    std::vector<std::wstring> notFound, dropped;
+    Run(kCleanup, Then(ToList(2), {Do([](HWND window) { ClickRow(window, 0); }), Answer(L"okbtn", &notFound)}));
+    EXPECT_EQ(notFound, (std::vector<std::wstring>{L"未找到资源C盘清理.exe。联系客服处理。"}));
+
+    fault.removeMember("status");
+    fault["body"] = "drop";
+    test::SetFault(fault);
+    Run(kCleanup, Then(ToList(2), {Do([](HWND window) { ClickRow(window, 0); }), Answer(L"cancelbtn", &dropped)}));
+    ASSERT_EQ(dropped.size(), 1u);
+    EXPECT_EQ(dropped[0], L"下载文件: C盘清理.exe出现了错误。状态码:200," + ErrorText(6) + L",是否到浏览器下载？");
+    EXPECT_FALSE(test::FileExists(Saved(L"C盘清理.exe")));
+    EXPECT_FALSE(test::FileExists(Saved(L"ccleaner-rules.dat"))) << "the companion came after a failure";
+}
+
 TEST_F(SolutionTest, FailedListIsReportedAndLeavesTheListEmpty) {
     Json::Value fault;
     fault["path"] = "/helper/solution";
@@ -507,7 +508,7 @@ TEST_F(SolutionTest, TutorialThatWouldRunIsShownInItsFolder) {
     test::WriteFile(Saved(L"guide.bat"), "@echo ran> \"" + WideToUtf8(marker) + "\"\r\n");
     HWND shown = nullptr;
     Run(kCleanup, Then(ToList(3), {Do([](HWND window) { ClickRow(window, 2); }), [&](HWND) {
-                                       shown = TopWindowTitled(FileName(folder.Path()));
+                                       shown = test::VisibleWindowTitled(FileName(folder.Path()));
                                        return shown != nullptr;
                                    },
                                    Settle(1500)}));

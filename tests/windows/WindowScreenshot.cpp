@@ -140,22 +140,11 @@ bool Save(HWND window, const wchar_t* out) {
            DuiLib::SaveSnapshotPng(picture, out);
 }
 
-// Topmost visible window of the class that belongs to this program.
-HWND Shown(const wchar_t* windowClass) {
-    for (HWND window = FindWindowW(windowClass, nullptr); window;
-         window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process == GetCurrentProcessId() && IsWindowVisible(window)) return window;
-    }
-    return nullptr;
-}
-
 int Shoot(const Scene& scene, const wchar_t* out) {
     bool readySeen = false;
     DWORD readyAt = 0, start = GetTickCount();
     test::Ticker photographer([&] {
-        HWND window = Shown(scene.windowClass);
+        HWND window = test::ShownWindow(scene.windowClass);
         if (GetTickCount() - start > 30000) {
             fwprintf(stderr, L"%ls: the window did not get there in 30 s\n", scene.name);
             ExitProcess(1);
