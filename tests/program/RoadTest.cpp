@@ -171,25 +171,6 @@ std::string QueryValue(const test::LoggedRequest& request, const std::string& na
     return "<missing>";
 }
 
-struct TitledSearch {
-    std::wstring title;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK MatchTitle(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<TitledSearch*>(parameter);
-    wchar_t title[MAX_PATH] = {};
-    GetWindowTextW(window, title, MAX_PATH);
-    if (IsWindowVisible(window) && search->title == title) search->found = window;
-    return search->found == nullptr;
-}
-
-HWND TopWindowTitled(const std::wstring& title) {
-    TitledSearch search{title};
-    EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // The file name of the program that owns the window.
 std::wstring ProgramOf(HWND window) {
     DWORD id = 0;
@@ -317,7 +298,7 @@ TEST_F(RoadTest, AUserCleansTheCDriveFromTheLandingPageToTheOpenedFolder) {
     std::wstring folderTitle = saveFolder.substr(saveFolder.find_last_of(L'\\') + 1);
     ClickAt(page, programButton);
     HWND shown = nullptr;
-    EXPECT_TRUE(Await([&] { return (shown = TopWindowTitled(folderTitle)) != nullptr; }))
+    EXPECT_TRUE(Await([&] { return (shown = test::VisibleWindowTitled(folderTitle)) != nullptr; }))
         << "the save folder was not shown";
     if (shown) {
         EXPECT_EQ(ProgramOf(shown), L"explorer.exe");
