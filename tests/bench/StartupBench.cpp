@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/Program.h"
 #include "ui/toolkit/GdiHandles.h"
 
 namespace {
@@ -103,16 +104,6 @@ const char* const kMarks[] = {"mainWnd: windowinit", "startup: configuration rec
 
 const wchar_t kPlainClass[] = L"StartupBenchPlain";
 
-HWND MainWindowOf(DWORD processId, const wchar_t* windowClass = L"mainWnd") {
-    for (HWND window = FindWindowW(windowClass, nullptr); window;
-         window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId && IsWindowVisible(window)) return window;
-    }
-    return nullptr;
-}
-
 struct ScreenDC {
     HDC dc = GetDC(nullptr);
     ~ScreenDC() {
@@ -184,39 +175,24 @@ struct Start {
     double Ready() const { return std::max(painted, configured); }
 };
 
-struct Process {
-    PROCESS_INFORMATION info{};
-    ~Process() {
-        if (!info.hProcess) return;
-        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 99);
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
-    }
-};
-
 // Closes the main window as a user would, so every start finds no instance.
-void Close(const Process& process, const wchar_t* windowClass) {
-    if (HWND window = MainWindowOf(process.info.dwProcessId, windowClass)) PostMessageW(window, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process.info.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process.info.hProcess, 99);
+void Close(const test::Program& program, const wchar_t* windowClass) {
+    if (HWND window = program.Window(windowClass)) PostMessageW(window, WM_CLOSE, 0, 0);
+    if (program.AwaitExit(10000) == STILL_ACTIVE) TerminateProcess(program.Handle(), 99);
 }
 
 // monitor null: the plain window, which has no configuration to wait for.
 Start Measure(const std::wstring& exe, DebugOutputMonitor* monitor, SIZE_T* idleWorkingSet) {
     Start start;
-    Process process;
     const wchar_t* windowClass = monitor ? L"mainWnd" : kPlainClass;
-    std::wstring commandLine = L"\"" + exe + L"\"" + (monitor ? L"" : L" --plain");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     double begin = Seconds();
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process.info))
-        return start;
-    if (monitor) monitor->Watch(process.info.dwProcessId);  // its line comes two exchanges later
+    test::Program program(exe, monitor ? L"" : L"--plain");
+    if (!program.Started()) return start;
+    if (monitor) monitor->Watch(program.Id());  // its line comes two exchanges later
     auto configured = [&] { return !monitor || monitor->SeenAt(kConfigured); };
     HWND window = nullptr;
     while (Seconds() - begin < 20 && (!start.painted || !configured())) {
-        if (!window && (window = MainWindowOf(process.info.dwProcessId, windowClass))) start.window = Seconds() - begin;
+        if (!window && (window = program.Window(windowClass))) start.window = Seconds() - begin;
         if (window && !start.painted && Painted(window)) start.painted = Seconds() - begin;
         Sleep(2);
     }
@@ -227,10 +203,10 @@ Start Measure(const std::wstring& exe, DebugOutputMonitor* monitor, SIZE_T* idle
         Sleep(3000);
         PROCESS_MEMORY_COUNTERS counters{};
         counters.cb = sizeof counters;
-        if (GetProcessMemoryInfo(process.info.hProcess, &counters, sizeof counters))
+        if (GetProcessMemoryInfo(program.Handle(), &counters, sizeof counters))
             *idleWorkingSet = counters.WorkingSetSize;
     }
-    Close(process, windowClass);
+    Close(program, windowClass);
     return start;
 }
 

@@ -12,54 +12,12 @@
 
 #include "platform/Text.h"
 #include "tests/support/Desktop.h"
+#include "tests/support/Program.h"
 #include "tests/support/TestService.h"
 
 namespace {
 
 constexpr DWORD kWaitMs = 20000;
-
-// A running copy of the program; ended at the latest when the object goes.
-class Fixer {
-public:
-    Fixer(const std::wstring& exe, const std::wstring& arguments) {
-        std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process_))
-            process_ = {};
-    }
-    ~Fixer() {
-        if (!process_.hProcess) return;
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
-    }
-    bool Started() const { return process_.hProcess != nullptr; }
-    DWORD Id() const { return process_.dwProcessId; }
-
-    // A visible top-level window of this process with the class, or null after ms.
-    HWND AwaitWindow(const wchar_t* windowClass, DWORD ms = kWaitMs) const {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(50)) {
-            for (HWND window = FindWindowW(windowClass, nullptr); window;
-                 window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                if (owner == Id() && IsWindowVisible(window)) return window;
-            }
-        }
-        return nullptr;
-    }
-    // The exit code, or STILL_ACTIVE when it has not ended within ms.
-    DWORD AwaitExit(DWORD ms = kWaitMs) const {
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-
-private:
-    PROCESS_INFORMATION process_{};
-};
 
 // The text of a system message box.
 std::wstring BoxText(HWND box) {
@@ -87,8 +45,8 @@ protected:
     }
 
     // Starts a copy and waits for its main window.
-    HWND StartFirst(std::unique_ptr<Fixer>& fixer) {
-        fixer = std::make_unique<Fixer>(exe, L"");
+    HWND StartFirst(std::unique_ptr<test::Program>& fixer) {
+        fixer = std::make_unique<test::Program>(exe, L"");
         return fixer->Started() ? fixer->AwaitWindow(L"mainWnd") : nullptr;
     }
 
@@ -99,14 +57,14 @@ protected:
 // A second plain start brings the first forward (restored from the taskbar)
 // and says so over it, then ends with 1 once its box is closed.
 TEST_F(FixerProcessTest, SecondStartRestoresTheFirstAndExitsWithOne) {
-    std::unique_ptr<Fixer> first;
+    std::unique_ptr<test::Program> first;
     HWND main = StartFirst(first);
     ASSERT_NE(main, nullptr) << "the first instance shows no main window";
     ShowWindow(main, SW_MINIMIZE);
     for (DWORD start = GetTickCount(); !IsIconic(main) && GetTickCount() - start < 3000;) Sleep(50);
     ASSERT_TRUE(IsIconic(main));
 
-    Fixer second(exe, L"");
+    test::Program second(exe, L"");
     HWND box = second.AwaitWindow(L"#32770");
     ASSERT_NE(box, nullptr) << "the second instance shows no box";
     EXPECT_FALSE(IsIconic(main)) << "the box came before the first window was restored";
@@ -123,9 +81,9 @@ TEST_F(FixerProcessTest, SecondStartRestoresTheFirstAndExitsWithOne) {
 
 // Extra arguments are ignored: two of them still meet the running instance.
 TEST_F(FixerProcessTest, TwoArgumentsStillMeetTheRunningInstance) {
-    std::unique_ptr<Fixer> first;
+    std::unique_ptr<test::Program> first;
     ASSERT_NE(StartFirst(first), nullptr);
-    Fixer second(exe, L"one two");
+    test::Program second(exe, L"one two");
     HWND box = second.AwaitWindow(L"#32770");
     ASSERT_NE(box, nullptr);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
@@ -134,10 +92,10 @@ TEST_F(FixerProcessTest, TwoArgumentsStillMeetTheRunningInstance) {
 
 // Exactly one argument (a restart by the crash reporter) skips the check.
 TEST_F(FixerProcessTest, OneArgumentStartsASecondInstance) {
-    std::unique_ptr<Fixer> first;
+    std::unique_ptr<test::Program> first;
     HWND firstMain = StartFirst(first);
     ASSERT_NE(firstMain, nullptr);
-    Fixer second(exe, L"restarted");
+    test::Program second(exe, L"restarted");
     HWND secondMain = second.AwaitWindow(L"mainWnd");
     ASSERT_NE(secondMain, nullptr) << "no second main window";
     EXPECT_NE(secondMain, firstMain);
@@ -148,7 +106,7 @@ TEST_F(FixerProcessTest, OneArgumentStartsASecondInstance) {
 // Closing the window ends the program normally, the first run marked done.
 TEST_F(FixerProcessTest, ClosingTheWindowExitsWithZeroAndMarksTheFirstRun) {
     test::ClearRequestLog();
-    std::unique_ptr<Fixer> fixer;
+    std::unique_ptr<test::Program> fixer;
     HWND main = StartFirst(fixer);
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(WindowText(main), L"Vantoro");
@@ -188,7 +146,7 @@ TEST_F(FixerProcessTest, WithoutTheArchiveTheWindowStillComes) {
     FreeLibrary(stripped);
     ASSERT_FALSE(hasArchive) << "the copy still carries its archive";
 
-    Fixer fixer(exe, L"");
+    test::Program fixer(exe, L"");
     HWND main = fixer.AwaitWindow(L"mainWnd");
     ASSERT_NE(main, nullptr) << "exit code " << fixer.AwaitExit(0);
     PostMessageW(main, WM_CLOSE, 0, 0);

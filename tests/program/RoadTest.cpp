@@ -24,6 +24,7 @@
 
 #include "platform/Text.h"
 #include "tests/support/Desktop.h"
+#include "tests/support/Program.h"
 #include "tests/support/TestService.h"
 #include "tests/support/UiDriver.h"
 #include "ui/MessageWnd.h"
@@ -57,51 +58,6 @@ bool Await(const std::function<bool()>& condition, DWORD ms = kWaitMs) {
         if (condition()) return true;
     return condition();
 }
-
-// A running copy of the program; ended at the latest when the object goes.
-class Program {
-public:
-    explicit Program(const std::wstring& exe) {
-        std::wstring commandLine = L"\"" + exe + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process_))
-            process_ = {};
-    }
-    ~Program() {
-        if (!process_.hProcess) return;
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
-    }
-    bool Started() const { return process_.hProcess != nullptr; }
-
-    // A visible top-level window of this process with the class, or null.
-    HWND Window(const wchar_t* windowClass) const {
-        for (HWND window = FindWindowW(windowClass, nullptr); window;
-             window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == process_.dwProcessId && IsWindowVisible(window)) return window;
-        }
-        return nullptr;
-    }
-    HWND AwaitWindow(const wchar_t* windowClass, DWORD ms = kWaitMs) const {
-        HWND found = nullptr;
-        Await([&] { return (found = Window(windowClass)) != nullptr; }, ms);
-        return found;
-    }
-    // The exit code, or STILL_ACTIVE when it has not ended within ms.
-    DWORD AwaitExit(DWORD ms = kWaitMs) const {
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-
-private:
-    PROCESS_INFORMATION process_{};
-};
 
 class MirrorWnd : public WindowImplBase {
 public:
@@ -220,7 +176,7 @@ protected:
 };
 
 TEST_F(RoadTest, AUserCleansTheCDriveFromTheLandingPageToTheOpenedFolder) {
-    Program fixer(exe);
+    test::Program fixer(exe);
     ASSERT_TRUE(fixer.Started());
     HWND main = fixer.AwaitWindow(L"mainWnd");
     ASSERT_NE(main, nullptr) << "no landing page";
