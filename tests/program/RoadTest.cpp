@@ -89,15 +89,18 @@ public:
         if (CControlUI* control = Find(name)) control->SetVisible(shown);
     }
 
-    // Where the control is, laid out at the target's client size; the centre
-    // of its rectangle, or of the rectangle's child found by childName.
+    // The centre of the control, laid out at the target's client size.
     POINT Centre(HWND target, CControlUI* control) {
+        if (!control) {
+            ADD_FAILURE() << "a control is missing from the mirrored layout";
+            return {-1, -1};
+        }
         RECT client{};
         GetClientRect(target, &client);
         SetWindowPos(window_->GetHWND(), nullptr, 0, 0, client.right, client.bottom,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         Manager().UpdateLayout();
-        RECT rc = control ? control->GetPos() : RECT{};
+        RECT rc = control->GetPos();
         return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
     }
     POINT Centre(HWND target, const wchar_t* name) { return Centre(target, Find(name)); }
