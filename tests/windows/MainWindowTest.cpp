@@ -233,8 +233,8 @@ TEST(MainWindowCheck, FixButtonRunsTheCheckWindowModally) {
     test::Pump(100);
     bool seen = false;
     test::Ticker ticker([&] {
-        HWND check = FindWindowW(L"CheckProgressWnd", nullptr);
-        if (!check || !IsWindowVisible(check)) return false;
+        HWND check = test::ShownWindow(L"CheckProgressWnd");
+        if (!check) return false;
         seen = true;
         wchar_t title[32] = {};
         GetWindowTextW(check, title, 32);
