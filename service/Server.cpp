@@ -42,13 +42,15 @@ Server::Server(const Options& options)
       player_(catalog_.FaultDocuments(), stopping_),
       api_(catalog_, uploads_, options_.fallbackHead),
       content_(catalog_, FilesDir(options_)),
-      control_(log_, faults_, uploads_) {
+      control_(log_, faults_, uploads_),
+      support_(uploads_) {
     if (options_.files.empty())
         Generator::WriteCatalogFiles(catalog_, FilesDir(options_), options_.size.value_or(Options::kDefaultFileSize),
                                      true);
     api_.AddTo(router_);
     content_.AddTo(router_);
     control_.AddTo(router_);
+    support_.AddTo(router_);
     Configure();
 }
 

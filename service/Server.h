@@ -15,6 +15,7 @@
 #include "Faults.h"
 #include "Options.h"
 #include "RequestLog.h"
+#include "SupportPages.h"
 #include "Router.h"
 #include "TestRoutes.h"
 #include "Uploads.h"
@@ -51,6 +52,7 @@ private:
     ApiRoutes api_;
     ContentRoutes content_;
     TestRoutes control_;
+    SupportPages support_;
     Router router_;
     httplib::Server http_;
     int port_ = 0;

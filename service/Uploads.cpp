@@ -80,6 +80,7 @@ std::string Uploads::Store(const std::string& content) {
 Json::Value Uploads::Describe(const Call& call, const std::string& id) const {
     Json::Value meta;
     meta["id"] = id;
+    meta["time"] = Timestamp();
     meta["query"] = Json::arrayValue;
     for (const auto& [key, value] : call.query) {
         Json::Value pair(Json::arrayValue);
@@ -109,6 +110,13 @@ std::shared_ptr<FileSource> Uploads::Open(const std::string& id) const {
     for (const auto& meta : list_)
         if (meta["id"].asString() == id) return FileSource::Open(dir_, id);
     return nullptr;
+}
+
+std::optional<std::filesystem::path> Uploads::PathOf(const std::string& id) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& meta : list_)
+        if (meta["id"].asString() == id && FileSource::IsSafeName(id)) return dir_ / id;
+    return std::nullopt;
 }
 
 Json::Value Uploads::List() const {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "Call.h"
@@ -28,6 +29,7 @@ public:
     Json::Value List() const;
     // Only names this service stored.
     std::shared_ptr<FileSource> Open(const std::string& id) const;
+    std::optional<std::filesystem::path> PathOf(const std::string& id) const;
 
 private:
     std::string Store(const std::string& content);
