@@ -93,6 +93,7 @@ protected:
             boxTexts.push_back(test::TextOf(box, L"contentlbl"));
             restartedBeforeAnswer |= test::FileExists(RestartLog());
             uploadsWhenAsked = NewUploads().size();
+            barShownWhenAsked = OpenReportWindow() && test::Shown(OpenReportWindow(), L"progressprog");
         });
         return quit;
     }
@@ -123,6 +124,7 @@ protected:
     std::vector<std::wstring> boxTexts;
     bool restartedBeforeAnswer = false;
     size_t uploadsWhenAsked = 0;
+    bool barShownWhenAsked = false;
     int quitCode = -1;
 };
 
@@ -189,9 +191,8 @@ TEST_F(ReportWndTest, UploadsTheArchiveThenRestartsAfterTheMessage) {
     EXPECT_EQ(test::TextOf(window, L"userReportEdit"), L"点了修复typed-secret");
     FinishAnalysis();
     test::Click(window, L"okBtn");
-    test::Pump(50);
-    EXPECT_TRUE(test::Shown(window, L"progressprog")) << "the upload shows its bar";
     ASSERT_TRUE(RunToQuit());
+    EXPECT_TRUE(barShownWhenAsked) << "the upload did not show its bar";
 
     ASSERT_EQ(boxTexts, std::vector<std::wstring>{kRestartText});
     EXPECT_EQ(uploadsWhenAsked, 1u) << "the message came before the upload ended";
