@@ -34,6 +34,7 @@ protected:
         uploadsBefore = test::ParseJson(test::Get("/test/uploads").text).size();
         archive = test::ReadFile(test::DosPath(SAMPLE_ARCHIVE));
         ASSERT_FALSE(archive.empty());
+        DeleteFileW(RestartLog().c_str());  // a folder name a killed run left behind may come again
         test::WriteFile(folder.Path() + L"\\" + kArchiveName, archive);
         ASSERT_TRUE(CopyFileW(test::DosPath(RESTART_RECORDER).c_str(), (folder.Path() + L"\\Vantoro.exe").c_str(), FALSE));
     }
@@ -159,7 +160,8 @@ TEST_F(ReportWndTest, ShowsTheChoicesAndWaitsForTheAnalysis) {
 
     EXPECT_FALSE(Enabled(window, L"okBtn"));
     test::Click(window, L"okBtn");
-    test::Pump(800);
+    int boxes = test::Answering(L"okbtn", [] { test::Pump(800); });
+    EXPECT_EQ(boxes, 0);
     EXPECT_EQ(OpenReportWindow(), window) << "a click before the analysis ended did something";
     EXPECT_EQ(NewUploads().size(), 0u);
 
@@ -288,6 +290,87 @@ TEST_F(ReportWndTest, AMissingArchiveStillEndsWithTheMessage) {
     ASSERT_TRUE(RunToQuit());
     EXPECT_EQ(boxTexts, std::vector<std::wstring>{kDoneText});
     EXPECT_EQ(NewUploads().size(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+struct Started {
+    PROCESS_INFORMATION info{};
+    bool ok = false;
+    ~Started() {
+        if (!ok) return;
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+};
+
+// Starts dumper.exe with the given fields after its path.
+void StartDumper(const std::wstring& fields, Started& started) {
+    std::wstring commandLine = L"\"" + test::DosPath(DUMPER_EXE) + L"\" " + fields;
+    STARTUPINFOW startup{sizeof(startup)};
+    started.ok = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                &started.info);
+}
+
+DWORD ExitCode(HANDLE process) {
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+// Dumper's own window, found by its class and title in another process.
+HWND DumperWindowOf(DWORD processId) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, L"ReportWnd", L"Dumper"); window;
+         window = FindWindowExW(nullptr, window, L"ReportWnd", L"Dumper")) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId) return window;
+    }
+    return nullptr;
+}
+
+// No such process: the analysis has nothing to suspend or end.
+constexpr wchar_t kNoProcess[] = L"4294967280 4294967281 0x00001000";
+
+TEST(ReportDumperStartTest, AnyOtherFieldCountEndsWithCodeOneAndNoWindow) {
+    for (const std::wstring& fields : {std::wstring(), std::wstring(L"1 2"), std::wstring(kNoProcess),
+                                       std::wstring(kNoProcess) + L" tag extra",
+                                       std::wstring(kNoProcess) + L" 1.0.0.1 Fixer \"C:\\a b\\Vantoro.exe\" more"}) {
+        Started dumper;
+        StartDumper(fields, dumper);
+        ASSERT_TRUE(dumper.ok);
+        bool windowSeen = false;
+        for (int i = 0; i < 100 && WaitForSingleObject(dumper.info.hProcess, 50) == WAIT_TIMEOUT; ++i)
+            windowSeen |= DumperWindowOf(dumper.info.dwProcessId) != nullptr;
+        if (WaitForSingleObject(dumper.info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(dumper.info.hProcess, 99);
+        EXPECT_EQ(ExitCode(dumper.info.hProcess), 1u) << WideToUtf8(fields);
+        EXPECT_FALSE(windowSeen) << WideToUtf8(fields);
+    }
+}
+
+// The seven fields Fixer writes and the five-field form both open the window,
+// whose closing ends Dumper with code 0.
+TEST(ReportDumperStartTest, BothFormsShowTheWindowAndClosingItEndsDumper) {
+    for (const std::wstring& fields : {std::wstring(kNoProcess) + L" 1.0.0.1",
+                                       std::wstring(kNoProcess) + L" 1.0.0.1 Fixer \"C:\\a b\\Vantoro.exe\""}) {
+        Started dumper;
+        StartDumper(fields, dumper);
+        ASSERT_TRUE(dumper.ok);
+        HWND window = nullptr;
+        for (int i = 0; i < 200 && !window; ++i) {
+            window = DumperWindowOf(dumper.info.dwProcessId);
+            if (window && !IsWindowVisible(window)) window = nullptr;  // created, not yet shown
+            if (!window) Sleep(50);
+        }
+        ASSERT_TRUE(window) << WideToUtf8(fields);
+        EXPECT_EQ(DWORD(GetWindowLongW(window, GWL_STYLE)) & 0xFFFF0000u, 0x96CF0000u);
+        EXPECT_EQ(DWORD(GetWindowLongW(window, GWL_EXSTYLE)) & 0x10u, 0x10u);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(dumper.info.hProcess, 15000) == WAIT_TIMEOUT) TerminateProcess(dumper.info.hProcess, 99);
+        EXPECT_EQ(ExitCode(dumper.info.hProcess), 0u) << WideToUtf8(fields);
+    }
 }
 
 }  // namespace
