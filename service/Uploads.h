@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Call.h"
 #include "FileSource.h"
@@ -34,6 +35,7 @@ public:
 private:
     std::string Store(const std::string& content);
     Json::Value Describe(const Call& call, const std::string& id) const;
+    static std::vector<const httplib::MultipartFormData*> PartsInOrder(const Call& call);
 
     std::filesystem::path dir_;
     uint64_t maxBytes_;

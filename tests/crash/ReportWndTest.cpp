@@ -213,9 +213,10 @@ TEST_F(ReportWndTest, UploadsTheArchiveThenRestartsAfterTheMessage) {
     std::vector<std::pair<std::string, std::string>> expected{
         {"version", "1.0.3.7"}, {"system", system}, {"product", "fixer"}, {"exe_name", "crash_tests"}, {"bit", "32"}};
     EXPECT_EQ(query, expected);
-    std::map<std::string, std::string> parts;
-    for (const Json::Value& part : upload["parts"]) parts[part["name"].asString()] = part["value"].asString();
-    EXPECT_EQ(parts, (std::map<std::string, std::string>{{"tag", "1.0.0.1"}, {"product", "Fixer"}, {"version", "1.1.1.1"}, {"file", ""}}));
+    std::vector<std::pair<std::string, std::string>> parts;
+    for (const Json::Value& part : upload["parts"]) parts.emplace_back(part["name"].asString(), part["value"].asString());
+    EXPECT_EQ(parts, (std::vector<std::pair<std::string, std::string>>{
+                         {"tag", "1.0.0.1"}, {"product", "Fixer"}, {"version", "1.1.1.1"}, {"file", ""}}));
     EXPECT_EQ(upload["filename"].asString(), WideToUtf8(kArchiveName));
     EXPECT_EQ(test::Get("/test/upload/" + upload["id"].asString()).text, archive) << "the archive arrived changed";
     EXPECT_EQ(Json::FastWriter().write(upload).find("typed-secret"), std::string::npos) << "the typed text was sent";
