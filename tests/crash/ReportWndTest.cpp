@@ -222,19 +222,6 @@ TEST_F(ReportWndTest, UploadsTheArchiveThenRestartsAfterTheMessage) {
     EXPECT_EQ(Json::FastWriter().write(upload).find("typed-secret"), std::string::npos) << "the typed text was sent";
 }
 
-// The service reads parts into a map; the order they are sent in is the window's.
-TEST_F(ReportWndTest, SendsThePartsInOrder) {
-    ReportWnd window(folder.Path(), nullptr);
-    window.Begin({L"1", L"2", L"3", L"7.8.9.10"});
-    std::vector<std::string> names, values;
-    for (const http::Part& part : window.UploadParts().parts) {
-        names.push_back(part.name);
-        values.push_back(part.isFile ? "<file>" : part.value);
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{"tag", "product", "version", "file"}));
-    EXPECT_EQ(values, (std::vector<std::string>{"7.8.9.10", "Fixer", "1.1.1.1", "<file>"}));
-}
-
 TEST_F(ReportWndTest, OnlyReportingSaysTheAnalysisIsDoneAndRestartsNothing) {
     HWND window = Open();
     SetOption(window, L"rebootSoftOpt", false);
