@@ -1,5 +1,77 @@
-// The crash reporter's entry point. It is started by Fixer's crash filter with
-// the crashed process on its command line; with no crash to report it exits.
+// The crash reporter's entry point. Fixer's crash filter starts it with the
+// crashed process on its command line; the report window shows while the
+// analysis runs, and Dumper ends when the window closes.
 #include <windows.h>
+#include <shellapi.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include <memory>
+#include <new>
+
+#include "crash/CrashAnalysis.h"
+#include "crash/ReportWnd.h"
+#include "platform/Path.h"
+#include "ui/toolkit/UIlib.h"
+
+using DuiLib::CPaintManagerUI;
+
+namespace {
+
+constexpr int kExitBadStart = 1;
+constexpr int kExitNoWindow = 2;
+
+struct ArgvDeleter {
+    void operator()(wchar_t** argv) const { LocalFree(argv); }
+};
+
+// The layouts travel inside the executable; without them the window stays empty.
+void RegisterLayoutArchive() {
+    CPaintManagerUI::SetResourceType(DuiLib::UILIB_ZIPRESOURCE);
+    CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath() + L"layout\\");
+    HINSTANCE module = CPaintManagerUI::GetResourceDll();
+    HRSRC info = FindResourceW(module, L"IDR_ZIPRES", L"ZIPRES");
+    if (!info) return;
+    HGLOBAL loaded = LoadResource(module, info);
+    DWORD size = SizeofResource(module, info);
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (data && size) CPaintManagerUI::SetResourceZip(data, size);  // copied
+}
+
+// Shows the window and runs the loop until it is destroyed. The window frees
+// itself once it has been created; before that it is still ours.
+void RunReportWindow(Windows::ReportWnd* window, const Crash::CrashArguments& arguments) {
+    std::unique_ptr<Windows::ReportWnd> owned(window);
+    if (!window->Create(nullptr, L"Dumper", Windows::ReportWnd::kStyle, Windows::ReportWnd::kExStyle)) return;
+    owned.release();
+    window->CenterWindow();
+    window->Begin(arguments);
+    window->ShowWindow(true, true);
+    CPaintManagerUI::MessageLoop();
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    if (FAILED(CoInitialize(nullptr))) return kExitBadStart;
+    OleInitialize(nullptr);
+    CPaintManagerUI::SetInstance(instance);
+    RegisterLayoutArchive();
+
+    auto* window = new (std::nothrow) Windows::ReportWnd(FolderOf(), Crash::StartCrashAnalysis);
+    if (!window) return kExitNoWindow;
+
+    int argc = 0;
+    std::unique_ptr<wchar_t*, ArgvDeleter> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
+    Crash::CrashArguments arguments;
+    if (!argv || !Crash::ParseDumperCommandLine(argc, argv.get(), arguments)) {
+        delete window;
+        return kExitBadStart;
+    }
+    RunReportWindow(window, arguments);
+    // Closed early, the window must not leave the crashed process suspended.
+    Crash::WaitUntilCrashedProcessReleased();
+
+    CPaintManagerUI::ReleaseResources();
+    OleUninitialize();
+    CoUninitialize();
+    return 0;
+}

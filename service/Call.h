@@ -17,6 +17,7 @@ struct Call {
     QueryList query;
     std::string base;  // "http://host:port", from a checked Host header
     std::vector<std::string> captures;
+    std::vector<std::string> partOrder;  // multipart part names as sent (uploads only)
 
     // First value of a query parameter.
     std::optional<std::string> Param(const std::string& name) const {

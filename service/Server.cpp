@@ -43,13 +43,15 @@ Server::Server(const Options& options)
       player_(catalog_.FaultDocuments(), stopping_),
       api_(catalog_, hostile_, uploads_, options_.fallbackHead),
       content_(catalog_, FilesDir(options_)),
-      control_(log_, faults_, uploads_, hostile_) {
+      control_(log_, faults_, uploads_, hostile_),
+      support_(uploads_) {
     if (options_.files.empty())
         Generator::WriteCatalogFiles(catalog_, FilesDir(options_), options_.size.value_or(Options::kDefaultFileSize),
                                      true);
     api_.AddTo(router_);
     content_.AddTo(router_);
     control_.AddTo(router_);
+    support_.AddTo(router_);
     Configure();
 }
 
@@ -66,6 +68,9 @@ void Server::Configure() {
     });
     http_.set_payload_max_length(static_cast<size_t>(options_.maxUpload + kMultipartSlack));
     const auto handler = [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); };
+    // Uploads are read part by part, so that the order they were sent in is kept.
+    http_.Post("/api/fixer/client/dump", [this](const httplib::Request& req, httplib::Response& res,
+                                                const httplib::ContentReader& reader) { ReadUpload(req, res, reader); });
     const std::string any = "[\\s\\S]*";  // ".*" would miss paths holding a decoded newline
     http_.Get(any, handler).Post(any, handler).Put(any, handler);
     http_.Patch(any, handler).Delete(any, handler).Options(any, handler);
@@ -100,7 +105,38 @@ void Server::Stop() {
     http_.stop();
 }
 
-void Server::Handle(const httplib::Request& req, httplib::Response& res) {
+void Server::ReadUpload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+    httplib::Request whole = req;
+    std::vector<httplib::MultipartFormData> parts;
+    const bool read = req.is_multipart_form_data()
+                          ? reader(
+                                [&](const httplib::MultipartFormData& part) {
+                                    parts.push_back(part);
+                                    return true;
+                                },
+                                [&](const char* data, size_t length) {
+                                    parts.back().content.append(data, length);
+                                    return true;
+                                })
+                          : reader([&](const char* data, size_t length) {
+                                whole.body.append(data, length);
+                                return true;
+                            });
+    if (!read) {
+        // Too large (httplib has set 413) or cut short: refused, but seen.
+        const int status = res.status >= 400 ? res.status : 400;
+        log_.Add(req.method, req.path, Url::ParseQuery(req.target));
+        return Responder::Write(Reply::Error(status, Explain(status)), res);
+    }
+    std::vector<std::string> order;
+    for (auto& part : parts) {
+        order.push_back(part.name);
+        whole.files.emplace(part.name, std::move(part));
+    }
+    Handle(whole, res, std::move(order));
+}
+
+void Server::Handle(const httplib::Request& req, httplib::Response& res, std::vector<std::string> partOrder) {
     const QueryList query = Url::ParseQuery(req.target);
     // Ranges are ours to apply (see Responder::Narrow); httplib's Request is
     // only const in the handler's signature.
@@ -114,21 +150,21 @@ void Server::Handle(const httplib::Request& req, httplib::Response& res) {
         player_.Delay(*fault);
         if (auto replacement = player_.Replacement(*fault, req.path)) return Responder::Write(*replacement, res);
     }
-    Reply reply = Route(req, query);
+    Reply reply = Route(req, query, std::move(partOrder));
     reply = Responder::Narrow(ranges, std::move(reply));
     if (fault && fault->Truncates()) return player_.Truncate(*fault, reply, req, res);
     if (fault && fault->rate) return player_.Throttle(*fault, reply, res);
     Responder::Write(reply, res);
 }
 
-Reply Server::Route(const httplib::Request& req, const QueryList& query) {
+Reply Server::Route(const httplib::Request& req, const QueryList& query, std::vector<std::string> partOrder) {
     std::string host = req.get_header_value("Host");
     if (host.empty()) {
         const bool v6 = req.local_addr.find(':') != std::string::npos;
         host = (v6 ? "[" + req.local_addr + "]" : req.local_addr) + ":" + std::to_string(req.local_port);
     }
     if (!Url::IsSafeHost(host)) return Reply::Error(400, "bad Host header");
-    Call call{req, req.method, req.path, query, "http://" + host, {}};
+    Call call{req, req.method, req.path, query, "http://" + host, {}, std::move(partOrder)};
     try {
         return router_.Dispatch(call);
     } catch (const std::exception& error) {

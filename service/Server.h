@@ -15,6 +15,7 @@
 #include "Faults.h"
 #include "Options.h"
 #include "RequestLog.h"
+#include "SupportPages.h"
 #include "Router.h"
 #include "TestRoutes.h"
 #include "Uploads.h"
@@ -36,8 +37,9 @@ public:
     int ActiveStalls() const { return player_.ActiveStalls(); }
 
 private:
-    void Handle(const httplib::Request& req, httplib::Response& res);
-    Reply Route(const httplib::Request& req, const QueryList& query);
+    void Handle(const httplib::Request& req, httplib::Response& res, std::vector<std::string> partOrder = {});
+    void ReadUpload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader);
+    Reply Route(const httplib::Request& req, const QueryList& query, std::vector<std::string> partOrder);
     httplib::Server::HandlerResponse LibraryError(const httplib::Request& req, httplib::Response& res);
     void Configure();
 
@@ -52,6 +54,7 @@ private:
     ApiRoutes api_;
     ContentRoutes content_;
     TestRoutes control_;
+    SupportPages support_;
     Router router_;
     httplib::Server http_;
     int port_ = 0;

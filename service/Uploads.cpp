@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <stdexcept>
 
 namespace {
@@ -76,10 +77,12 @@ std::string Uploads::Store(const std::string& content) {
     }
 }
 
-// Parts come in httplib's order (by name); the query in the order sent.
+// The parts in the order sent when the server kept it, else httplib's (by
+// name); the query in the order sent.
 Json::Value Uploads::Describe(const Call& call, const std::string& id) const {
     Json::Value meta;
     meta["id"] = id;
+    meta["time"] = Timestamp();
     meta["query"] = Json::arrayValue;
     for (const auto& [key, value] : call.query) {
         Json::Value pair(Json::arrayValue);
@@ -88,20 +91,37 @@ Json::Value Uploads::Describe(const Call& call, const std::string& id) const {
         meta["query"].append(pair);
     }
     meta["parts"] = Json::arrayValue;
-    for (const auto& [name, part] : call.req.files) {
+    for (const httplib::MultipartFormData* part : PartsInOrder(call)) {
         Json::Value item;
-        item["name"] = name;
-        if (name == kFilePart) {
-            meta["size"] = Json::UInt64(part.content.size());
-            meta["filename"] = part.filename;
-            item["filename"] = part.filename;
-            item["contentType"] = part.content_type;
+        item["name"] = part->name;
+        if (part->name == kFilePart) {
+            meta["size"] = Json::UInt64(part->content.size());
+            meta["filename"] = part->filename;
+            item["filename"] = part->filename;
+            item["contentType"] = part->content_type;
         } else {
-            item["value"] = part.content;
+            item["value"] = part->content;
         }
         meta["parts"].append(item);
     }
     return meta;
+}
+
+std::vector<const httplib::MultipartFormData*> Uploads::PartsInOrder(const Call& call) {
+    const auto& files = call.req.files;
+    std::vector<const httplib::MultipartFormData*> parts;
+    if (call.partOrder.size() != files.size()) {
+        for (const auto& [name, part] : files) parts.push_back(&part);
+        return parts;
+    }
+    // A repeated name comes back in its own order: the n-th of its range.
+    std::map<std::string, size_t> seen;
+    for (const std::string& name : call.partOrder) {
+        auto [it, end] = files.equal_range(name);
+        for (size_t skip = seen[name]++; skip > 0 && it != end; --skip) ++it;
+        if (it != end) parts.push_back(&it->second);
+    }
+    return parts;
 }
 
 std::shared_ptr<FileSource> Uploads::Open(const std::string& id) const {
@@ -109,6 +129,13 @@ std::shared_ptr<FileSource> Uploads::Open(const std::string& id) const {
     for (const auto& meta : list_)
         if (meta["id"].asString() == id) return FileSource::Open(dir_, id);
     return nullptr;
+}
+
+std::optional<std::filesystem::path> Uploads::PathOf(const std::string& id) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& meta : list_)
+        if (meta["id"].asString() == id && FileSource::IsSafeName(id)) return dir_ / id;
+    return std::nullopt;
 }
 
 Json::Value Uploads::List() const {

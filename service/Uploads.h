@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "Call.h"
 #include "FileSource.h"
@@ -28,10 +30,12 @@ public:
     Json::Value List() const;
     // Only names this service stored.
     std::shared_ptr<FileSource> Open(const std::string& id) const;
+    std::optional<std::filesystem::path> PathOf(const std::string& id) const;
 
 private:
     std::string Store(const std::string& content);
     Json::Value Describe(const Call& call, const std::string& id) const;
+    static std::vector<const httplib::MultipartFormData*> PartsInOrder(const Call& call);
 
     std::filesystem::path dir_;
     uint64_t maxBytes_;

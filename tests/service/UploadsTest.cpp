@@ -42,6 +42,16 @@ TEST_F(UploadsTest, StoresTheFileAndRemembersWhatCameWithIt) {
     EXPECT_EQ(Client().Get("/test/upload/" + id)->body, content);
 }
 
+TEST_F(UploadsTest, PartsAreKeptInTheOrderSent) {
+    auto parts = Parts("data");
+    std::swap(parts[0], parts[3]);  // file, product, version, tag
+    ASSERT_EQ(Client().Post(kTarget, parts)->status, 200);
+    const Json::Value uploads = GetJson("/test/uploads").second;
+    std::vector<std::string> names;
+    for (const Json::Value& part : uploads[0]["parts"]) names.push_back(part["name"].asString());
+    EXPECT_EQ(names, (std::vector<std::string>{"file", "product", "version", "tag"}));
+}
+
 TEST_F(UploadsTest, ClientFileNamesNeverBecomePaths) {
     for (const char* name : {"../../etc/x", "..\\..\\x", "/tmp/evil.7z", "C:\\Windows\\x.7z", "..", ""}) {
         auto res = Client().Post(kTarget, Parts("data", name));
