@@ -95,28 +95,32 @@ class Run:
 
 
 def exception_stream(dmp):
-    """(thread id, exception code) of the minidump's exception stream."""
+    """(thread id, exception code, first parameter or None) of the minidump's exception stream."""
     signature, _, count, directory = struct.unpack_from("<4sIII", dmp, 0)
     assert signature == b"MDMP"
     for i in range(count):
         kind, _, rva = struct.unpack_from("<III", dmp, directory + 12 * i)
         if kind == 6:
             thread_id, _, code = struct.unpack_from("<III", dmp, rva)
-            return thread_id, code
+            (count,) = struct.unpack_from("<I", dmp, rva + 32)
+            first = struct.unpack_from("<Q", dmp, rva + 40)[0] if count else None
+            return thread_id, code, first
     return None
 
 
 class Reports(unittest.TestCase):
-    def assert_reported(self, run, code):
+    def assert_reported(self, run, code, reason=None):
         self.assertEqual(run.exit_code, code, "the crashed process ends with its exception code")
         self.assertIsNotNone(run.outcome, "the analysis finished")
         raw, dmp = run.unpack()
         self.assertFalse(raw.startswith(b"\xff\xfe"), "no byte-order mark")
         trace = raw.decode("utf-16-le")
         self.assertRegex(trace, r"^>00: 0x[0-9A-F]{8} ")
-        thread_id, dump_code = exception_stream(dmp)
+        thread_id, dump_code, first = exception_stream(dmp)
         self.assertEqual(thread_id, int(run.outcome[1]))
         self.assertEqual(dump_code, code)
+        if reason is not None:
+            self.assertEqual(first, reason, "where the routed crash came from")
         self.assertEqual(run.leftovers(), [], "the .log and .dmp are deleted")
         self.assertIn("Stack trace written to ", run.outcome[5])
         self.assertIn("Minidump written to ", run.outcome[5])
@@ -163,9 +167,11 @@ class Reports(unittest.TestCase):
         self.assert_reported(Run("divide", "crash_program_o0", "divide"), DIVIDE_BY_ZERO)
 
     def test_routed_crashes(self):
-        for kind in ("throw", "throw-thread", "abort", "purecall", "invalid-parameter"):
+        # The parameter: 1 terminate, 2 abort, 3 invalid parameter, 4 pure virtual call.
+        for kind, reason in (("throw", 1), ("throw-thread", 1), ("abort", 2), ("purecall", 4),
+                             ("invalid-parameter", 3)):
             with self.subTest(kind=kind):
-                self.assert_reported(Run(kind, "crash_program_o0", kind), ROUTED)
+                self.assert_reported(Run(kind, "crash_program_o0", kind), ROUTED, reason)
 
     def test_two_threads_crashing_at_once(self):
         run = Run("two threads", "crash_program_o2", "two-threads")
