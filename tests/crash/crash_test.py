@@ -11,6 +11,7 @@ import struct
 import subprocess
 import tempfile
 import unittest
+import zlib
 
 BIN = os.environ["CRASH_BIN_DIR"]
 RUNS = os.environ["CRASH_TEST_DIR"]
@@ -47,7 +48,7 @@ class Run:
             shutil.copy(os.path.join(BIN, "dumper_stand_in.exe"), os.path.join(self.folder, "dumper.exe"))
         if seven_za:
             shutil.copy(SEVEN_ZA, os.path.join(self.folder, "7za.exe"))
-        self.outcome_path = os.path.join(RUNS, f"{name}.outcome")
+        self.outcome_path = os.path.join(RUNS, f"{zlib.crc32(name.encode()):08x}.outcome")
         if os.path.exists(self.outcome_path):
             os.remove(self.outcome_path)
         if read_only:
@@ -158,6 +159,16 @@ class Reports(unittest.TestCase):
             with self.subTest(kind=kind):
                 trace = self.assert_reported(Run(kind, "crash_program_o2", kind), ACCESS_VIOLATION)
                 self.assertRegex(trace, r"FaultWithText \(" + pattern + r"\)")
+
+    def test_report_paths_longer_than_max_path(self):
+        # The longest folder a program can still be started from; the report
+        # files' paths in it pass 259 characters.
+        base = len(Run.wine_path(os.path.join(RUNS, "crash run 崩溃 ")))
+        name = "long 很长的路径/" * ((240 - base) // 11)
+        name += "x" * (240 - base - len(name))
+        run = Run(name, "crash_program_o0", "access")
+        self.assertEqual(len(Run.wine_path(run.folder)), 240)
+        self.assert_fault_frame(self.assert_reported(run, ACCESS_VIOLATION))
 
     def test_stack_overflow(self):
         trace = self.assert_reported(Run("overflow", "crash_program_o0", "overflow"), STACK_OVERFLOW)
