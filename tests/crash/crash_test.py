@@ -146,6 +146,11 @@ class Reports(unittest.TestCase):
         run = Run("access O2", "crash_program_o2", "access")
         self.assert_fault_frame(self.assert_reported(run, ACCESS_VIOLATION))
 
+    def test_access_violation_without_frame_pointers(self):
+        # Optimised code without frame pointers: the parameters are relative to ESP.
+        run = Run("access O2 nofp", "crash_program_o2_nofp", "access")
+        self.assert_fault_frame(self.assert_reported(run, ACCESS_VIOLATION))
+
     def test_frames_without_symbols_show_a_question_mark(self):
         trace = self.assert_reported(Run("nosym", "crash_program_o0", "access"), ACCESS_VIOLATION)
         for line in trace.splitlines():
