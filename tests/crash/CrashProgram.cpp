@@ -41,11 +41,15 @@ struct Derived : Base {
     void Pure() override {}
 };
 
+// 308 characters: more than the 255 a symbol name is given.
+__attribute__((noipa)) void CallerWithANameFarLongerThanTheSymbolBufferHoldsXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX() { FaultWithText("hello world", 5); }
+
 [[noreturn]] void Throw() { throw std::runtime_error("crash test"); }
 
 void CrashAs(const char* kind) {
     if (!strcmp(kind, "access")) FaultWithText("hello world", 5);
     if (!strcmp(kind, "null")) FaultWithText(nullptr, 5);
+    if (!strcmp(kind, "long-name")) CallerWithANameFarLongerThanTheSymbolBufferHoldsXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX();
     if (!strcmp(kind, "long-string")) {
         static char text[151];
         memset(text, 'a', 150);

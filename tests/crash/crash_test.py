@@ -175,6 +175,13 @@ class Reports(unittest.TestCase):
         self.assertEqual(len(Run.wine_path(run.folder)), 240)
         self.assert_fault_frame(self.assert_reported(run, ACCESS_VIOLATION))
 
+    def test_symbol_name_longer_than_its_buffer(self):
+        trace = self.assert_reported(Run("long name", "crash_program_o2", "long-name"), ACCESS_VIOLATION)
+        self.assert_fault_frame(trace)
+        frame = re.search(r"^>01: 0x[0-9A-F]{8} (\S*CallerWithANameFarLonger\S*) \(\)", trace, re.M)
+        self.assertIsNotNone(frame, trace)
+        self.assertLessEqual(len(frame.group(1)), 255)
+
     def test_stack_overflow(self):
         trace = self.assert_reported(Run("overflow", "crash_program_o0", "overflow"), STACK_OVERFLOW)
         self.assertIn("Recurse", trace)
