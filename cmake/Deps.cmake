@@ -47,3 +47,9 @@ if(NOT TARGET deps::curl)
 endif()
 
 set(VANTORO_CURL_EXE "${VANTORO_DEPS}/bin/curl.exe")
+
+# 7-Zip's standalone console program; Dumper runs it from its own folder.
+set(VANTORO_7ZA_EXE "${VANTORO_DEPS}/bin/7za.exe")
+if(NOT EXISTS "${VANTORO_7ZA_EXE}")
+  message(FATAL_ERROR "${VANTORO_7ZA_EXE} missing; rerun scripts/build-deps.sh")
+endif()

@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "crash/CrashFilter.h"
+#include "crash/CrashHandoff.h"
 #include "net/Deployment.h"
 #include "net/HttpSession.h"
 #include "ui/toolkit/UIlib.h"
@@ -80,7 +80,7 @@ void RunMainWindow(MainWindow& window) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    InstallCrashFilter();
+    Crash::InstallCrashHandoff();
     // Exactly one argument: restarted by the crash reporter, while the old process may still hold the mutex.
     if (ArgumentCount() != 2 && ActivatedRunningInstance()) return kExitOtherInstance;
     PrepareSession();

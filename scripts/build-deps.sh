@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the static third-party libraries (libcurl + curl.exe, jsoncpp, pugixml,
-# minizip) for i686-w64-mingw32 from Debian's source packages into a cache
+# minizip) and 7-Zip's standalone 7za.exe for i686-w64-mingw32 from Debian's source packages into a cache
 # outside the work tree. Idempotent: a finished prefix is reused as is.
 # Progress goes to stderr; the last line on stdout is the prefix.
 set -euo pipefail
@@ -31,7 +31,7 @@ src_version() {
 }
 
 declare -A ver
-for s in curl libjsoncpp pugixml zlib; do
+for s in curl libjsoncpp pugixml zlib 7zip; do
   ver[$s]=$(src_version "$s")
   if [ -z "${ver[$s]}" ]; then
     say "no source for $s in apt lists; running apt-get update"
@@ -46,7 +46,7 @@ done
 tool_ids=$(dpkg-query -W -f='${Package}=${Version}\n' \
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev 2>/dev/null || true)
 hash=$(cat "${BASH_SOURCE[0]}" "$toolchain" <(echo "$tool_ids") | sha256sum | cut -c1-12)
-key="curl${ver[curl]}_jsoncpp${ver[libjsoncpp]}_pugixml${ver[pugixml]}_zlib${ver[zlib]}_$hash"
+key="curl${ver[curl]}_jsoncpp${ver[libjsoncpp]}_pugixml${ver[pugixml]}_zlib${ver[zlib]}_7zip${ver[7zip]}_$hash"
 key=$(echo "$key" | tr ':~' '__')
 prefix="$cache/deps-$key"
 stamp="$prefix/.vantoro-deps-complete"
@@ -84,11 +84,11 @@ step() {
 }
 
 say "prefix: $prefix"
-say "fetching sources: curl ${ver[curl]}, libjsoncpp ${ver[libjsoncpp]}, pugixml ${ver[pugixml]}, zlib ${ver[zlib]}"
+say "fetching sources: curl ${ver[curl]}, libjsoncpp ${ver[libjsoncpp]}, pugixml ${ver[pugixml]}, zlib ${ver[zlib]}, 7zip ${ver[7zip]}"
 # apt drops privileges to _apt for downloads; let it write here.
 chmod 755 "$work"
 step fetch apt-get source -q "curl=${ver[curl]}" "libjsoncpp=${ver[libjsoncpp]}" \
-  "pugixml=${ver[pugixml]}" "zlib=${ver[zlib]}"
+  "pugixml=${ver[pugixml]}" "zlib=${ver[zlib]}" "7zip=${ver[7zip]}"
 
 one_dir() {
   local d
@@ -186,11 +186,19 @@ for h in ioapi.h unzip.h zip.h iowin32.h crypt.h; do
   install -m 644 "$mz_src/$h" "$prefix/include/minizip/$h"
 done
 
+# ---- 7za.exe (Dumper packs its report with it) ---------------------------------
+say "building 7za.exe"
+# MSYSTEM: a MinGW build driven from a POSIX shell (rm, mkdir -p); no assembler.
+step 7za-build make -C "$(one_dir '7zip-*')/CPP/7zip/Bundles/Alone" -j$jobs -f ../../cmpl_gcc.mak \
+  IS_MINGW=1 MSYSTEM=1 USE_ASM= CC=$cc CXX=$host-g++-posix RC=$host-windres O="$work/build-7za"
+install -m 755 "$work/build-7za/7za.exe" "$prefix/bin/7za.exe"
+
 cat > "$prefix/VERSIONS" <<EOF
 curl ${ver[curl]}
 libjsoncpp ${ver[libjsoncpp]}
 pugixml ${ver[pugixml]}
 zlib ${ver[zlib]} (minizip; libz from libz-mingw-w64-dev)
+7zip ${ver[7zip]} (7za.exe)
 EOF
 # Written last: its presence means the prefix is complete.
 touch "$stamp"

@@ -1,0 +1,32 @@
+// The analysis thread's working state for one crashed process; only that
+// thread touches it.
+#pragma once
+#include <windows.h>
+
+#include <dbghelp.h>
+
+#include <string>
+
+namespace Crash {
+
+inline constexpr int kTraceChars = 2097152;
+
+struct CrashContext {
+    wchar_t traceText[kTraceChars];  // never more than kTraceChars - 1 and a NUL
+    int traceLength;
+    HANDLE process;
+    HANDLE thread;
+    CONTEXT* context;  // the faulting thread's, walked frame by frame
+    STACKFRAME64 stackFrame;
+    bool firstParameter;
+    void* scratch;  // 16 bytes in the crashed process for register values
+};
+
+// Appends as much of text as fits; the rest is dropped.
+void AppendTrace(CrashContext& crash, const wchar_t* text, size_t length);
+void AppendTraceFormat(CrashContext& crash, const wchar_t* format, ...);
+
+// Fills traceText; false when the symbol handler could not start.
+bool BuildStackTrace(CrashContext& crash, const std::wstring& symbolPath);
+
+}  // namespace Crash

@@ -1,0 +1,313 @@
+#include <algorithm>
+#include <cstdarg>
+#include <cstdint>
+#include <type_traits>
+#include <cwchar>
+
+#include "crash/CrashContext.h"
+
+namespace Crash {
+namespace {
+
+constexpr DWORD kMachineX86 = 332;
+// CodeView register numbers as dbghelp reports them.
+constexpr ULONG kEax = 17, kEcx = 18, kEdx = 19, kEbx = 20, kEsp = 21, kEbp = 22;
+constexpr int kStringChars = 99;
+// Basic types and the typedef tag of the debug interface access SDK.
+constexpr DWORD btChar = 2, btWChar = 3, btInt = 6, btUInt = 7, btFloat = 8, btLong = 13, btULong = 14;
+constexpr DWORD kSymTagPointer = 14, kSymTagBase = 16, kSymTagTypedef = 17;
+
+// A frame's registers as the walk left them. The walked context belongs to
+// the frame only while its Eip is the frame's program counter; otherwise only
+// the frame pointer of the walk is known.
+struct FrameRegisters {
+    bool all = false;
+    DWORD eax = 0, ecx = 0, edx = 0, ebx = 0, esp = 0, ebp = 0;
+
+    bool Get(ULONG reg, DWORD* value) const {
+        if (reg == kEbp) return (*value = ebp), true;
+        if (!all) return false;
+        switch (reg) {
+            case kEax: *value = eax; return true;
+            case kEcx: *value = ecx; return true;
+            case kEdx: *value = edx; return true;
+            case kEbx: *value = ebx; return true;
+            case kEsp: *value = esp; return true;
+            default: return false;
+        }
+    }
+};
+
+FrameRegisters RegistersOf(const CrashContext& crash) {
+    FrameRegisters r;
+    const CONTEXT& c = *crash.context;
+    r.ebp = static_cast<DWORD>(crash.stackFrame.AddrFrame.Offset);
+    if (c.Eip == crash.stackFrame.AddrPC.Offset) {
+        r = {true, c.Eax, c.Ecx, c.Edx, c.Ebx, c.Esp, c.Ebp};
+    }
+    return r;
+}
+
+struct PrintScope {
+    CrashContext* crash;
+    FrameRegisters registers;
+};
+
+bool Read(const CrashContext& crash, DWORD64 address, void* out, size_t size) {
+    SIZE_T read = 0;
+    return ReadProcessMemory(crash.process, reinterpret_cast<void*>(static_cast<ULONG_PTR>(address)),
+                             out, size, &read) &&
+           read == size;
+}
+
+bool TypeInfo(const CrashContext& crash, DWORD64 base, ULONG type, IMAGEHLP_SYMBOL_TYPE_INFO what,
+              void* out) {
+    return SymGetTypeInfo(crash.process, base, type, what, out);
+}
+
+// Follows typedefs to the type that says how to print.
+ULONG Underlying(const CrashContext& crash, DWORD64 base, ULONG type) {
+    for (int i = 0; i < 16; ++i) {
+        DWORD tag = 0;
+        ULONG next = 0;
+        if (!TypeInfo(crash, base, type, TI_GET_SYMTAG, &tag) || tag != kSymTagTypedef ||
+            !TypeInfo(crash, base, type, TI_GET_TYPEID, &next))
+            break;
+        type = next;
+    }
+    return type;
+}
+
+// Up to 99 characters of a string in the crashed process, quoted.
+template <typename Char>
+void AppendString(CrashContext& crash, DWORD64 address, const wchar_t* open) {
+    AppendTraceFormat(crash, L"%ls", open);
+    for (int i = 0;; ++i) {
+        Char c = 0;
+        if (!Read(crash, address + i * sizeof(Char), &c, sizeof(c))) {
+            AppendTraceFormat(crash, L"<Bad memory>");
+            break;
+        }
+        if (c == 0) break;
+        if (i == kStringChars) {
+            AppendTraceFormat(crash, L"...");
+            break;
+        }
+        // Bytes are shown as Latin-1: a crash report must not depend on a code page.
+        wchar_t w = static_cast<wchar_t>(static_cast<std::make_unsigned_t<Char>>(c));
+        AppendTrace(crash, &w, 1);
+    }
+    AppendTraceFormat(crash, L"\"");
+}
+
+// A base type at address; false when its kind or length is not printed.
+bool AppendBase(CrashContext& crash, DWORD64 base, ULONG type, DWORD64 address, bool throughPointer) {
+    DWORD kind = 0;
+    ULONG64 length = 0;
+    if (!TypeInfo(crash, base, type, TI_GET_BASETYPE, &kind) ||
+        !TypeInfo(crash, base, type, TI_GET_LENGTH, &length))
+        return false;
+    if (kind == btChar && length == 1 && throughPointer) {
+        AppendString<char>(crash, address, L"\"");
+        return true;
+    }
+    if (kind == btWChar && length == 2 && throughPointer) {
+        AppendString<wchar_t>(crash, address, L"L\"");
+        return true;
+    }
+    unsigned char bytes[8] = {};
+    if (length == 0 || length > 8 || !Read(crash, address, bytes, static_cast<size_t>(length))) return false;
+    auto sign = [&](int64_t v) { AppendTraceFormat(crash, L"%I64d", v); };
+    auto unsign = [&](uint64_t v) { AppendTraceFormat(crash, L"%I64u", v); };
+    switch (kind) {
+        case btChar:
+            if (length != 1) return false;
+            AppendTraceFormat(crash, L"'%lc'", static_cast<wchar_t>(bytes[0]));
+            return true;
+        case btWChar:
+            if (length != 2) return false;
+            AppendTraceFormat(crash, L"'%lc'", *reinterpret_cast<wchar_t*>(bytes));
+            return true;
+        case btInt:
+        case btLong:
+            switch (length) {
+                case 1: sign(*reinterpret_cast<int8_t*>(bytes)); return true;
+                case 2: sign(*reinterpret_cast<int16_t*>(bytes)); return true;
+                case 4: sign(*reinterpret_cast<int32_t*>(bytes)); return true;
+                case 8: sign(*reinterpret_cast<int64_t*>(bytes)); return true;
+            }
+            return false;
+        case btUInt:
+        case btULong:
+            switch (length) {
+                case 1: unsign(bytes[0]); return true;
+                case 2: unsign(*reinterpret_cast<uint16_t*>(bytes)); return true;
+                case 4: unsign(*reinterpret_cast<uint32_t*>(bytes)); return true;
+                case 8: unsign(*reinterpret_cast<uint64_t*>(bytes)); return true;
+            }
+            return false;
+        case btFloat:
+            if (length != 4) return false;
+            AppendTraceFormat(crash, L"%f", static_cast<double>(*reinterpret_cast<float*>(bytes)));
+            return true;
+    }
+    return false;
+}
+
+// Whether the pointee's whole length lies in the regions from pointer on.
+bool Reachable(const CrashContext& crash, DWORD pointer, ULONG64 length) {
+    DWORD64 address = pointer;
+    MEMORY_BASIC_INFORMATION region;
+    while (VirtualQueryEx(crash.process, reinterpret_cast<void*>(static_cast<ULONG_PTR>(address)),
+                          &region, sizeof(region)) == sizeof(region)) {
+        DWORD64 end = reinterpret_cast<ULONG_PTR>(region.BaseAddress) + region.RegionSize;
+        if (end > pointer + length) return true;
+        if (end <= address) return false;
+        address = end;
+    }
+    return false;
+}
+
+// False when nothing could be printed (the caller appends "?").
+bool AppendValue(CrashContext& crash, DWORD64 base, ULONG type, DWORD64 address) {
+    type = Underlying(crash, base, type);
+    DWORD tag = 0;
+    if (!TypeInfo(crash, base, type, TI_GET_SYMTAG, &tag)) return false;
+    if (tag == kSymTagBase) return AppendBase(crash, base, type, address, false);
+    if (tag != kSymTagPointer) return false;
+    DWORD pointer = 0;
+    if (!Read(crash, address, &pointer, sizeof(pointer))) return false;
+    AppendTraceFormat(crash, L"0x%08lX -> ", static_cast<unsigned long>(pointer));
+    if (pointer < 4096) {
+        AppendTraceFormat(crash, L"?");
+        return true;
+    }
+    ULONG pointee = 0;
+    ULONG64 length = 0;
+    if (!TypeInfo(crash, base, type, TI_GET_TYPEID, &pointee)) return true;
+    pointee = Underlying(crash, base, pointee);
+    if (!TypeInfo(crash, base, pointee, TI_GET_LENGTH, &length)) return true;
+    if (!Reachable(crash, pointer, length)) return true;
+    DWORD pointeeTag = 0;
+    if (!TypeInfo(crash, base, pointee, TI_GET_SYMTAG, &pointeeTag) || pointeeTag != kSymTagBase ||
+        !AppendBase(crash, base, pointee, pointer, true))
+        AppendTraceFormat(crash, L"?");
+    return true;
+}
+
+// Where a parameter's value lies in the crashed process; 0 with a message
+// appended when it cannot be told.
+DWORD64 Locate(PrintScope& scope, const SYMBOL_INFOW& symbol) {
+    CrashContext& crash = *scope.crash;
+    DWORD value = 0;
+    // Wine's dbghelp reports a location it could not work out as a negative register.
+    if ((symbol.Flags & (SYMFLAG_REGISTER | SYMFLAG_REGREL)) && static_cast<LONG>(symbol.Register) < 0)
+        return AppendTraceFormat(crash, L"?"), 0;
+    if (symbol.Flags & SYMFLAG_REGISTER) {
+        if (symbol.Register < kEax || symbol.Register > kEbx) {
+            AppendTraceFormat(crash, L"<Unknown register %lu>", symbol.Register);
+            return 0;
+        }
+        if (!crash.scratch) {
+            AppendTraceFormat(crash, L"<Could not allocate memory to write register value>");
+            return 0;
+        }
+        SIZE_T written = 0;
+        if (!scope.registers.Get(symbol.Register, &value) ||
+            !WriteProcessMemory(crash.process, crash.scratch, &value, sizeof(value), &written))
+            return AppendTraceFormat(crash, L"?"), 0;
+        return reinterpret_cast<ULONG_PTR>(crash.scratch);
+    }
+    if (symbol.Flags & SYMFLAG_REGREL) {
+        if (symbol.Register != kEbp && symbol.Register != kEsp &&
+            (symbol.Register < kEax || symbol.Register > kEbx)) {
+            AppendTraceFormat(crash, L"<Relative to unknown register %lu>", symbol.Register);
+            return 0;
+        }
+        if (!scope.registers.Get(symbol.Register, &value)) return AppendTraceFormat(crash, L"?"), 0;
+        return static_cast<DWORD>(value + symbol.Address);
+    }
+    return static_cast<DWORD>(crash.stackFrame.AddrFrame.Offset + symbol.Address);
+}
+
+BOOL CALLBACK PrintParameter(PSYMBOL_INFOW symbol, ULONG, PVOID user) {
+    auto& scope = *static_cast<PrintScope*>(user);
+    CrashContext& crash = *scope.crash;
+    if (!(symbol->Flags & SYMFLAG_PARAMETER)) return TRUE;
+    if (!crash.firstParameter) AppendTraceFormat(crash, L", ");
+    crash.firstParameter = false;
+    // NameLen may exceed what MaxNameLen let through.
+    AppendTraceFormat(crash, L"%.*ls = ", static_cast<int>(std::min<ULONG>(symbol->NameLen, 255)), symbol->Name);
+    DWORD64 address = Locate(scope, *symbol);
+    if (address && !AppendValue(crash, symbol->ModBase, symbol->TypeIndex, address))
+        AppendTraceFormat(crash, L"?");
+    return TRUE;
+}
+
+void AppendFrame(CrashContext& crash, int n, SYMBOL_INFOW* symbol) {
+    DWORD64 pc = crash.stackFrame.AddrPC.Offset;
+    DWORD64 displacement = 0;
+    if (!SymFromAddrW(crash.process, pc, &displacement, symbol)) {
+        AppendTraceFormat(crash, L">%02i: 0x%08I64X ?\n", n, pc);
+        return;
+    }
+    AppendTraceFormat(crash, L">%02i: 0x%08I64X %.*ls (", n, symbol->Address,
+                      static_cast<int>(std::min<ULONG>(symbol->NameLen, symbol->MaxNameLen - 1)), symbol->Name);
+    // The frame's own program counter, so that locations are those valid where it stopped.
+    IMAGEHLP_STACK_FRAME scopeFrame = {};
+    scopeFrame.InstructionOffset = pc;
+    scopeFrame.FrameOffset = crash.stackFrame.AddrFrame.Offset;
+    scopeFrame.StackOffset = crash.stackFrame.AddrStack.Offset;
+    if (SymSetContext(crash.process, &scopeFrame, nullptr) || GetLastError() == ERROR_SUCCESS) {
+        crash.firstParameter = true;
+        PrintScope scope{&crash, RegistersOf(crash)};
+        SymEnumSymbolsW(crash.process, 0, nullptr, PrintParameter, &scope);
+    }
+    AppendTraceFormat(crash, L")");
+    IMAGEHLP_LINEW64 line = {};
+    line.SizeOfStruct = sizeof(line);
+    DWORD column = 0;
+    if (SymGetLineFromAddrW64(crash.process, pc, &column, &line))
+        AppendTraceFormat(crash, L" at %ls:%lu", line.FileName, line.LineNumber);
+    AppendTraceFormat(crash, L"\n");
+}
+
+}  // namespace
+
+void AppendTrace(CrashContext& crash, const wchar_t* text, size_t length) {
+    size_t room = static_cast<size_t>(kTraceChars - 1 - crash.traceLength);
+    if (length > room) length = room;
+    wmemcpy(crash.traceText + crash.traceLength, text, length);
+    crash.traceLength += static_cast<int>(length);
+    crash.traceText[crash.traceLength] = L'\0';
+}
+
+void AppendTraceFormat(CrashContext& crash, const wchar_t* format, ...) {
+    wchar_t piece[4096];
+    va_list args;
+    va_start(args, format);
+    int n = _vsnwprintf(piece, std::size(piece), format, args);
+    va_end(args);
+    // A piece longer than the buffer keeps what fitted.
+    size_t length = n < 0 ? std::size(piece) : static_cast<size_t>(n);
+    AppendTrace(crash, piece, length);
+}
+
+bool BuildStackTrace(CrashContext& crash, const std::wstring& symbolPath) {
+    SymSetOptions(SymGetOptions() | SYMOPT_LOAD_LINES | SYMOPT_UNDNAME);
+    if (!SymInitializeW(crash.process, symbolPath.c_str(), TRUE)) return false;
+    alignas(SYMBOL_INFOW) unsigned char buffer[600] = {};
+    auto* symbol = reinterpret_cast<SYMBOL_INFOW*>(buffer);
+    for (int n = 0;; ++n) {
+        symbol->SizeOfStruct = sizeof(SYMBOL_INFOW);
+        symbol->MaxNameLen = 255;
+        if (!StackWalk64(kMachineX86, crash.process, crash.thread, &crash.stackFrame, crash.context,
+                         nullptr, SymFunctionTableAccess64, SymGetModuleBase64, nullptr))
+            break;
+        AppendFrame(crash, n, symbol);
+    }
+    SymCleanup(crash.process);
+    return true;
+}
+
+}  // namespace Crash

@@ -1,0 +1,56 @@
+// Dumper without its report window: the analysis runs against a hidden
+// window that ends the program on the notification. The outcome goes to the
+// file named by VANTORO_CRASH_OUTCOME (UTF-8 lines: the command line's
+// fields, the archive name, the report text).
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+
+#include "crash/CrashAnalysis.h"
+#include "platform/Text.h"
+
+namespace {
+
+Crash::AnalysisOutcome g_outcome;
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == Crash::kAnalysisDone) PostQuitMessage(0);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void WriteOutcome(const Crash::CrashArguments& arguments) {
+    wchar_t path[MAX_PATH * 4];
+    if (!GetEnvironmentVariableW(L"VANTORO_CRASH_OUTCOME", path, MAX_PATH * 4)) return;
+    FILE* file = _wfopen(path, L"wb");
+    if (!file) return;
+    std::wstring text = arguments.processId + L"\n" + arguments.threadId + L"\n" + arguments.pointer +
+                        L"\n" + arguments.tag + L"\n" + g_outcome.archiveName + L"\n" + g_outcome.reportText;
+    std::string utf8 = WideToUtf8(text);
+    fwrite(utf8.data(), 1, utf8.size(), file);
+    fclose(file);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    Crash::CrashArguments arguments;
+    if (!Crash::ParseDumperCommandLine(argc, argv, arguments)) return 1;
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = L"DumperStandIn";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Dumper", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                  nullptr, instance, nullptr);
+    if (!window || !Crash::StartCrashAnalysis(arguments, window, &g_outcome)) return 2;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    Crash::WaitUntilCrashedProcessReleased();
+    WriteOutcome(arguments);
+    return 0;
+}

@@ -1,0 +1,240 @@
+#!/usr/bin/env python3
+"""Crashes the test programs under Wine, each from a folder whose path has
+spaces and Chinese characters with dumper.exe and 7za.exe beside it, and
+checks the report from outside: exit code, archive (Linux's 7z), trace,
+minidump."""
+import os
+import re
+import shutil
+import stat
+import struct
+import subprocess
+import tempfile
+import unittest
+import zlib
+
+BIN = os.environ["CRASH_BIN_DIR"]
+RUNS = os.environ["CRASH_TEST_DIR"]
+SEVEN_ZA = os.environ["SEVEN_ZA"]
+ENV = dict(os.environ, WINEARCH="win32", WINEDEBUG="-all", LC_ALL="C.UTF-8")
+
+ACCESS_VIOLATION = 0xC0000005
+STACK_OVERFLOW = 0xC00000FD
+DIVIDE_BY_ZERO = 0xC0000094
+ROUTED = 0xE0564352
+
+
+def set_read_only(folder, on):
+    """No file can be created in folder; root ignores the mode, not the immutable flag."""
+    if not os.path.isdir(folder):
+        return
+    if os.geteuid() == 0:
+        subprocess.run(["chattr", "+i" if on else "-i", folder], check=True)
+    else:
+        os.chmod(folder, stat.S_IRUSR | stat.S_IXUSR if on else stat.S_IRWXU)
+
+
+class Run:
+    """One crash: the folder, the exit code, the outcome the stand-in wrote."""
+
+    def __init__(self, name, program, kind, dumper=True, seven_za=True, read_only=False):
+        self.folder = os.path.join(RUNS, f"crash run 崩溃 {name}")
+        set_read_only(self.folder, False)
+        shutil.rmtree(self.folder, ignore_errors=True)
+        os.makedirs(self.folder)
+        exe = os.path.join(self.folder, "crash program.exe")
+        shutil.copy(os.path.join(BIN, program + ".exe"), exe)
+        if dumper:
+            shutil.copy(os.path.join(BIN, "dumper_stand_in.exe"), os.path.join(self.folder, "dumper.exe"))
+        if seven_za:
+            shutil.copy(SEVEN_ZA, os.path.join(self.folder, "7za.exe"))
+        self.outcome_path = os.path.join(RUNS, f"{zlib.crc32(name.encode()):08x}.outcome")
+        if os.path.exists(self.outcome_path):
+            os.remove(self.outcome_path)
+        if read_only:
+            set_read_only(self.folder, True)
+        env = dict(ENV, VANTORO_CRASH_OUTCOME=self.wine_path(self.outcome_path))
+        runner = os.path.join(BIN, "crash_runner.exe")
+        out = subprocess.run(["wine", runner, self.wine_path(exe), kind], env=env,
+                             capture_output=True, text=True, timeout=240).stdout
+        if read_only:
+            set_read_only(self.folder, False)
+        match = re.search(r"exit 0x([0-9A-F]{8})", out)
+        self.exit_code = int(match.group(1), 16) if match else None
+        self.outcome = None
+        if os.path.exists(self.outcome_path):
+            with open(self.outcome_path, encoding="utf-8") as f:
+                self.outcome = f.read().split("\n", 5)
+
+    @staticmethod
+    def wine_path(path):
+        return "Z:" + path.replace("/", "\\")
+
+    def archives(self):
+        return [f for f in os.listdir(self.folder) if f.endswith(".7z")]
+
+    def leftovers(self):
+        return [f for f in os.listdir(self.folder) if f.endswith((".log", ".dmp"))]
+
+    def unpack(self):
+        """The .log text and the .dmp bytes from the archive, by Linux's 7z."""
+        archives = self.archives()
+        assert len(archives) == 1, archives
+        target = tempfile.mkdtemp(dir=RUNS)
+        subprocess.run(["7z", "x", "-y", "-o" + target, os.path.join(self.folder, archives[0])],
+                       check=True, capture_output=True)
+        files = os.listdir(target)
+        log = [f for f in files if f.endswith(".log")]
+        dump = [f for f in files if f.endswith(".dmp")]
+        assert len(log) == 1 and len(dump) == 1, files
+        with open(os.path.join(target, log[0]), "rb") as f:
+            raw = f.read()
+        with open(os.path.join(target, dump[0]), "rb") as f:
+            dmp = f.read()
+        shutil.rmtree(target)
+        return raw, dmp
+
+
+def exception_stream(dmp):
+    """(thread id, exception code, first parameter or None) of the minidump's exception stream."""
+    signature, _, count, directory = struct.unpack_from("<4sIII", dmp, 0)
+    assert signature == b"MDMP"
+    for i in range(count):
+        kind, _, rva = struct.unpack_from("<III", dmp, directory + 12 * i)
+        if kind == 6:
+            thread_id, _, code = struct.unpack_from("<III", dmp, rva)
+            (count,) = struct.unpack_from("<I", dmp, rva + 32)
+            first = struct.unpack_from("<Q", dmp, rva + 40)[0] if count else None
+            return thread_id, code, first
+    return None
+
+
+class Reports(unittest.TestCase):
+    def assert_reported(self, run, code, reason=None):
+        self.assertEqual(run.exit_code, code, "the crashed process ends with its exception code")
+        self.assertIsNotNone(run.outcome, "the analysis finished")
+        raw, dmp = run.unpack()
+        self.assertFalse(raw.startswith(b"\xff\xfe"), "no byte-order mark")
+        trace = raw.decode("utf-16-le")
+        self.assertRegex(trace, r"^>00: 0x[0-9A-F]{8} ")
+        thread_id, dump_code, first = exception_stream(dmp)
+        self.assertEqual(thread_id, int(run.outcome[1]))
+        self.assertEqual(dump_code, code)
+        if reason is not None:
+            self.assertEqual(first, reason, "where the routed crash came from")
+        self.assertEqual(run.leftovers(), [], "the .log and .dmp are deleted")
+        self.assertIn("Stack trace written to ", run.outcome[5])
+        self.assertIn("Minidump written to ", run.outcome[5])
+        return trace
+
+    def assert_fault_frame(self, trace):
+        frame = re.search(r"^>\d\d: 0x[0-9A-F]{8} .*FaultWithText.*$", trace, re.M)
+        self.assertIsNotNone(frame, trace)
+        line = frame.group(0)
+        self.assertRegex(line, r'\(s = 0x[0-9A-F]{8} -> "hello world", n = 5\)')
+        self.assertRegex(line, r" at .*CrashProgram\.cpp:2[0-3]$")
+
+    def test_access_violation_unoptimised(self):
+        run = Run("access O0", "crash_program_o0", "access")
+        trace = self.assert_reported(run, ACCESS_VIOLATION)
+        self.assert_fault_frame(trace)
+        # The caller's parameter is read through the caller's own frame.
+        self.assertRegex(trace, r'CrashAs \(kind = 0x[0-9A-F]{8} -> "access"\)')
+        self.assertRegex(run.outcome[3], r"^\d+\.\d+\.\d+\.\d+$", "the tag is the file version")
+
+    def test_access_violation_optimised(self):
+        run = Run("access O2", "crash_program_o2", "access")
+        self.assert_fault_frame(self.assert_reported(run, ACCESS_VIOLATION))
+
+    def test_access_violation_without_frame_pointers(self):
+        # Optimised code without frame pointers: the parameters are relative to ESP.
+        run = Run("access O2 nofp", "crash_program_o2_nofp", "access")
+        self.assert_fault_frame(self.assert_reported(run, ACCESS_VIOLATION))
+
+    def test_frames_without_symbols_show_a_question_mark(self):
+        trace = self.assert_reported(Run("nosym", "crash_program_o0", "access"), ACCESS_VIOLATION)
+        for line in trace.splitlines():
+            if "(" not in line:
+                self.assertRegex(line, r"^>\d\d: 0x[0-9A-F]{8} \?$")
+
+    def test_string_parameters(self):
+        cases = {"null": r"s = 0x00000000 -> \?, n = 5",
+                 "long-string": r's = 0x[0-9A-F]{8} -> "a{99}\.\.\.", n = 5'}
+        for kind, pattern in cases.items():
+            with self.subTest(kind=kind):
+                trace = self.assert_reported(Run(kind, "crash_program_o2", kind), ACCESS_VIOLATION)
+                self.assertRegex(trace, r"FaultWithText \(" + pattern + r"\)")
+
+    def test_report_paths_longer_than_max_path(self):
+        # The longest folder a program can still be started from; the report
+        # files' paths in it pass 259 characters.
+        base = len(Run.wine_path(os.path.join(RUNS, "crash run 崩溃 ")))
+        name = "long 很长的路径/" * ((240 - base) // 11)
+        name += "x" * (240 - base - len(name))
+        run = Run(name, "crash_program_o0", "access")
+        self.assertEqual(len(Run.wine_path(run.folder)), 240)
+        self.assert_fault_frame(self.assert_reported(run, ACCESS_VIOLATION))
+
+    def test_symbol_name_longer_than_its_buffer(self):
+        trace = self.assert_reported(Run("long name", "crash_program_o2", "long-name"), ACCESS_VIOLATION)
+        self.assert_fault_frame(trace)
+        frame = re.search(r"^>01: 0x[0-9A-F]{8} (\S*CallerWithANameFarLonger\S*) \(\)", trace, re.M)
+        self.assertIsNotNone(frame, trace)
+        self.assertLessEqual(len(frame.group(1)), 255)
+
+    def test_stack_overflow(self):
+        trace = self.assert_reported(Run("overflow", "crash_program_o0", "overflow"), STACK_OVERFLOW)
+        self.assertIn("Recurse", trace)
+
+    def test_divide_by_zero(self):
+        self.assert_reported(Run("divide", "crash_program_o0", "divide"), DIVIDE_BY_ZERO)
+
+    def test_routed_crashes(self):
+        # The parameter: 1 terminate, 2 abort, 3 invalid parameter, 4 pure virtual call.
+        for kind, reason in (("throw", 1), ("throw-thread", 1), ("abort", 2), ("purecall", 4),
+                             ("invalid-parameter", 3)):
+            with self.subTest(kind=kind):
+                self.assert_reported(Run(kind, "crash_program_o0", kind), ROUTED, reason)
+
+    def test_two_threads_crashing_at_once(self):
+        run = Run("two threads", "crash_program_o2", "two-threads")
+        self.assert_fault_frame(self.assert_reported(run, ACCESS_VIOLATION))
+
+
+class Failures(unittest.TestCase):
+    def test_missing_dumper_leaves_the_crash_to_the_system(self):
+        run = Run("no dumper", "crash_program_o0", "access", dumper=False)
+        self.assertEqual(run.exit_code, ACCESS_VIOLATION)
+        self.assertIsNone(run.outcome)
+
+    def test_missing_7za_gives_messages_but_no_archive(self):
+        run = Run("no 7za", "crash_program_o0", "access", seven_za=False)
+        self.assertEqual(run.exit_code, ACCESS_VIOLATION)
+        self.assertEqual(run.archives(), [])
+        self.assertEqual(run.leftovers(), [])
+        self.assertIn("Stack trace written to ", run.outcome[5])
+        self.assertIn("Minidump written to ", run.outcome[5])
+
+    def test_read_only_folder_reports_both_failures(self):
+        run = Run("read only", "crash_program_o0", "access", read_only=True)
+        self.assertEqual(run.exit_code, ACCESS_VIOLATION)
+        self.assertEqual(run.archives(), [])
+        self.assertIn("Writing the stack trace failed because of error 0x00000005", run.outcome[5])
+        self.assertIn("Minidump could not be taken because of error 0x00000005", run.outcome[5])
+
+    def test_wrong_field_count_exits_with_1(self):
+        folder = os.path.join(RUNS, "fields 字段")
+        os.makedirs(folder, exist_ok=True)
+        dumper = os.path.join(folder, "dumper.exe")
+        shutil.copy(os.path.join(BIN, "dumper_stand_in.exe"), dumper)
+        runner = os.path.join(BIN, "crash_runner.exe")
+        for fields in ("1 2 3", "1 2 3 4 5", "1 2 3 4 5 6 7"):
+            with self.subTest(fields=fields):
+                out = subprocess.run(["wine", runner, Run.wine_path(dumper)] + fields.split(), env=ENV,
+                                     capture_output=True, text=True, timeout=60).stdout
+                self.assertIn("exit 0x00000001", out)
+
+
+if __name__ == "__main__":
+    os.makedirs(RUNS, exist_ok=True)
+    unittest.main(verbosity=2)
