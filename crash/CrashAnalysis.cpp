@@ -104,6 +104,14 @@ std::wstring WriteReport(Crashed& crashed, const std::wstring& logPath, const st
                               ERROR_NOT_ENOUGH_MEMORY);
     HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, crashed.processId);
     HANDLE thread = OpenThread(THREAD_ALL_ACCESS, FALSE, crashed.threadId);
+    // The thread must be the crashed process's, and neither may be Dumper's own:
+    // suspending one of our threads would stop Dumper for good.
+    if (process && thread &&
+        (GetProcessId(process) == GetCurrentProcessId() || GetProcessIdOfThread(thread) != GetProcessId(process))) {
+        CloseHandle(thread);
+        thread = nullptr;
+        SetLastError(ERROR_INVALID_PARAMETER);
+    }
     if (!process || !thread) {
         std::wstring failed = Format(L"Writing the stack trace failed because of error 0x%08X\n\n",
                                      GetLastError());
