@@ -10,6 +10,7 @@
 #include "crash/CrashHandoff.h"
 #include "net/Deployment.h"
 #include "net/HttpSession.h"
+#include "ui/LayoutArchive.h"
 #include "ui/toolkit/UIlib.h"
 #include "windows/MainWindow.h"
 
@@ -54,20 +55,6 @@ void PrepareSession() {
     session.Initialise();
 }
 
-// Without the archive the windows cannot load their layouts, but the program
-// still starts.
-void RegisterLayoutArchive() {
-    CPaintManagerUI::SetResourceType(DuiLib::UILIB_ZIPRESOURCE);
-    CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath() + L"layout\\");
-    HINSTANCE module = CPaintManagerUI::GetResourceDll();
-    HRSRC info = FindResourceW(module, L"IDR_ZIPRES", L"ZIPRES");
-    if (!info) return;
-    HGLOBAL loaded = LoadResource(module, info);
-    DWORD size = SizeofResource(module, info);
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (data && size) CPaintManagerUI::SetResourceZip(data, size);  // copied
-    if (loaded) FreeResource(loaded);
-}
 
 void RunMainWindow(MainWindow& window) {
     // Created or not, the object is freed by the caller; no window, no loop to wait in.
@@ -87,7 +74,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (FAILED(CoInitialize(nullptr))) return kExitOtherInstance;
     OleInitialize(nullptr);
     CPaintManagerUI::SetInstance(instance);
-    RegisterLayoutArchive();
+    RegisterLayoutArchive(CPaintManagerUI::GetResourceDll());
 
     MainWindow* window = new (std::nothrow) MainWindow;
     if (!window) return kExitNoWindow;

@@ -10,6 +10,7 @@
 #include "crash/CrashAnalysis.h"
 #include "crash/ReportWnd.h"
 #include "platform/Path.h"
+#include "ui/LayoutArchive.h"
 #include "ui/toolkit/UIlib.h"
 
 using DuiLib::CPaintManagerUI;
@@ -23,18 +24,6 @@ struct ArgvDeleter {
     void operator()(wchar_t** argv) const { LocalFree(argv); }
 };
 
-// The layouts travel inside the executable; without them the window stays empty.
-void RegisterLayoutArchive() {
-    CPaintManagerUI::SetResourceType(DuiLib::UILIB_ZIPRESOURCE);
-    CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath() + L"layout\\");
-    HINSTANCE module = CPaintManagerUI::GetResourceDll();
-    HRSRC info = FindResourceW(module, L"IDR_ZIPRES", L"ZIPRES");
-    if (!info) return;
-    HGLOBAL loaded = LoadResource(module, info);
-    DWORD size = SizeofResource(module, info);
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (data && size) CPaintManagerUI::SetResourceZip(data, size);  // copied
-}
 
 // Shows the window and runs the loop until it is destroyed. The window frees
 // itself once it has been created; before that it is still ours.
@@ -54,7 +43,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (FAILED(CoInitialize(nullptr))) return kExitBadStart;
     OleInitialize(nullptr);
     CPaintManagerUI::SetInstance(instance);
-    RegisterLayoutArchive();
+    RegisterLayoutArchive(CPaintManagerUI::GetResourceDll());
 
     auto* window = new (std::nothrow) Windows::ReportWnd(FolderOf(), Crash::StartCrashAnalysis);
     if (!window) return kExitNoWindow;

@@ -7,6 +7,7 @@
 
 #include "platform/Text.h"
 #include "tests/support/TestService.h"
+#include "ui/LayoutArchive.h"
 #include "ui/MessageWnd.h"
 #include "ui/toolkit/UIlib.h"
 
@@ -15,13 +16,8 @@ namespace test {
 namespace {
 
 bool UseArchiveIn(HMODULE module) {
-    HRSRC info = FindResourceW(module, L"IDR_ZIPRES", L"ZIPRES");
-    if (!info) return false;
-    const void* data = LockResource(LoadResource(module, info));
-    if (!data) return false;
     DuiLib::CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
-    DuiLib::CPaintManagerUI::SetResourceType(DuiLib::UILIB_ZIPRESOURCE);
-    return DuiLib::CPaintManagerUI::SetResourceZip(data, SizeofResource(module, info));
+    return RegisterLayoutArchive(module);
 }
 
 // Test programs run side by side on one desktop; another's windows are not ours to drive.
