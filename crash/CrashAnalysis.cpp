@@ -25,7 +25,7 @@ HANDLE ReleasedEvent() {
 struct Job {
     CrashArguments arguments;
     HWND window;
-    AnalysisOutcome* outcome;
+    AnalysisOutcome outcome;  // the thread's own: a window closed early takes nothing with it
 };
 
 // What the analysis learnt from the crashed process.
@@ -168,7 +168,7 @@ void EndCrashedProcess(const Crashed& crashed) {
     CloseHandle(process);
 }
 
-void Analyse(const Job& job) {
+void Analyse(Job& job) {
     Crashed crashed;
     crashed.processId = wcstoul(job.arguments.processId.c_str(), nullptr, 10);
     crashed.threadId = wcstoul(job.arguments.threadId.c_str(), nullptr, 10);
@@ -178,12 +178,12 @@ void Analyse(const Job& job) {
     std::wstring logPath = folder + L"\\" + stamp + L".log";
     std::wstring dumpPath = folder + L"\\" + stamp + L".dmp";
     std::wstring report = WriteReport(crashed, logPath, dumpPath);
-    job.outcome->archiveName = stamp + L".7z";
-    PackReport(folder, job.outcome->archiveName, logPath, dumpPath);
+    job.outcome.archiveName = stamp + L".7z";
+    PackReport(folder, job.outcome.archiveName, logPath, dumpPath);
     EndCrashedProcess(crashed);
-    job.outcome->reportText = report;
+    job.outcome.reportText = report;
     SetEvent(ReleasedEvent());
-    SendMessageW(job.window, kAnalysisDone, report.empty() ? 0 : 1, 0);
+    SendMessageW(job.window, kAnalysisDone, report.empty() ? 0 : 1, reinterpret_cast<LPARAM>(&job.outcome));
 }
 
 DWORD WINAPI AnalysisThread(void* parameter) {
@@ -193,7 +193,8 @@ DWORD WINAPI AnalysisThread(void* parameter) {
     } catch (const std::exception&) {
         // Out of memory mid-way: the report window still hears that it ended.
         SetEvent(ReleasedEvent());
-        SendMessageW(job->window, kAnalysisDone, 0, 0);
+        job->outcome = {};
+        SendMessageW(job->window, kAnalysisDone, 0, reinterpret_cast<LPARAM>(&job->outcome));
     }
     delete job;
     return 0;
@@ -207,9 +208,8 @@ bool ParseDumperCommandLine(int argc, wchar_t** argv, CrashArguments& out) {
     return true;
 }
 
-bool StartCrashAnalysis(const CrashArguments& arguments, HWND window, AnalysisOutcome* outcome) {
-    if (!outcome) return false;
-    Job* job = new (std::nothrow) Job{arguments, window, outcome};
+bool StartCrashAnalysis(const CrashArguments& arguments, HWND window) {
+    Job* job = new (std::nothrow) Job{arguments, window, {}};
     if (!job) return false;
     ResetEvent(ReleasedEvent());
     HANDLE thread = CreateThread(nullptr, 0, AnalysisThread, job, 0, nullptr);

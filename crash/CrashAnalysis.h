@@ -9,7 +9,8 @@
 
 namespace Crash {
 
-// SendMessageW(window, kAnalysisDone, reportText non-empty ? 1 : 0, 0).
+// SendMessageW(window, kAnalysisDone, reportText non-empty ? 1 : 0,
+// const AnalysisOutcome*); the outcome lives only while the message is handled.
 inline constexpr UINT kAnalysisDone = 1125;
 
 // What Dumper's command line names: Fixer writes seven fields (dumper path,
@@ -26,14 +27,13 @@ struct CrashArguments {
 // False for any other number of fields.
 bool ParseDumperCommandLine(int argc, wchar_t** argv, CrashArguments& out);
 
-// Written by the analysis before it sends kAnalysisDone; read it only after.
 struct AnalysisOutcome {
     std::wstring reportText;   // the two result messages, at most 1,024 characters
     std::wstring archiveName;  // stamp + ".7z", relative to Dumper's folder
 };
 
-// Starts the analysis thread (detached); outcome must outlive it.
-bool StartCrashAnalysis(const CrashArguments& arguments, HWND window, AnalysisOutcome* outcome);
+// Starts the analysis thread (detached). The window may be gone before it ends.
+bool StartCrashAnalysis(const CrashArguments& arguments, HWND window);
 
 // Blocks until no crashed process is left suspended by the analysis (it has
 // resumed the faulting thread or ended the process), or ms pass. Dumper calls

@@ -20,7 +20,7 @@ ReportWnd::ReportWnd(std::wstring folder, AnalysisStarter startAnalysis)
 
 bool ReportWnd::Begin(const Crash::CrashArguments& arguments) {
     tag = WideToUtf8(arguments.tag);
-    return startAnalysis && startAnalysis(arguments, m_hWnd, &outcome);
+    return startAnalysis && startAnalysis(arguments, m_hWnd);
 }
 
 void ReportWnd::InitWindow() {
@@ -94,6 +94,7 @@ LRESULT ReportWnd::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lPara
     handled = TRUE;
     switch (message) {
         case Crash::kAnalysisDone:
+            if (lParam) outcome = *reinterpret_cast<const Crash::AnalysisOutcome*>(lParam);
             analysed = true;
             if (okButton && uploadId < 0) okButton->SetEnabled(true);
             return 0;

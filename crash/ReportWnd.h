@@ -30,7 +30,7 @@ public:
     static constexpr DWORD kExStyle = 0x10;
 
     // How the analysis is started; Crash::StartCrashAnalysis in Dumper.
-    using AnalysisStarter = std::function<bool(const Crash::CrashArguments&, HWND, Crash::AnalysisOutcome*)>;
+    using AnalysisStarter = std::function<bool(const Crash::CrashArguments&, HWND)>;
 
     // folder is Dumper's: the archive is read from it and Vantoro.exe started from it.
     ReportWnd(std::wstring folder, AnalysisStarter startAnalysis);
@@ -60,7 +60,7 @@ private:
 
     std::wstring folder;
     AnalysisStarter startAnalysis;
-    Crash::AnalysisOutcome outcome;  // the analysis writes it before kAnalysisDone
+    Crash::AnalysisOutcome outcome;  // copied from kAnalysisDone
     std::string tag;                 // UTF-8
     bool reportBug = true;
     bool restart = true;

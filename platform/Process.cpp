@@ -160,43 +160,101 @@ namespace {
 
 constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED, missing from MinGW's headers
 
-// Starts commandLine; 0 and its process id, or the Win32 error.
-DWORD Start(const std::wstring& commandLine, DWORD* processId) {
-    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
-    writable.push_back(L'\0');
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_NEW_PROCESS_GROUP,
-                        nullptr, nullptr, &startup, &started)) {
-        DWORD error = GetLastError();
-        return error == kElevationRequired ? StartElevated(commandLine, processId) : error;
-    }
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
-    *processId = started.dwProcessId;
-    return 0;
-}
-
 constexpr size_t kTrackedCapacity = 4096;
 
-bool Contains(const std::vector<DWORD>& ids, DWORD id) {
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
+// Process ids are reused as soon as a process is gone, so an id alone does not
+// name a process: a tracked id can come back as an unrelated program, and a
+// long-lived program whose parent died names that id as its parent. The
+// creation time tells them apart (0 when it cannot be read).
+struct Tracked {
+    DWORD id;
+    ULONGLONG created;
+};
+
+ULONGLONG CreationTime(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (ULONGLONG(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
-// Adds every running process whose parent is tracked; whether any was added.
-bool AdoptOrphans(std::vector<DWORD>& tracked, const DWORD* running, size_t count) {
+ULONGLONG CreationTime(DWORD processId) {
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    return process ? CreationTime(process.Get()) : 0;
+}
+
+const Tracked* Find(const std::vector<Tracked>& tracked, DWORD id) {
+    auto found = std::find_if(tracked.begin(), tracked.end(), [id](const Tracked& t) { return t.id == id; });
+    return found == tracked.end() ? nullptr : &*found;
+}
+
+bool Unknown(ULONGLONG a, ULONGLONG b) { return a == 0 || b == 0; }
+
+bool AnyAlive(const std::vector<Tracked>& tracked, const DWORD* running, size_t count) {
+    return std::any_of(running, running + count, [&](DWORD id) {
+        const Tracked* t = Find(tracked, id);
+        if (!t) return false;
+        ULONGLONG created = CreationTime(id);
+        return Unknown(created, t->created) || created == t->created;
+    });
+}
+
+// Adds every running process whose parent is tracked and that started after
+// it; whether any was added.
+bool AdoptOrphans(std::vector<Tracked>& tracked, const DWORD* running, size_t count) {
     bool added = false;
     for (size_t i = 0; i < count; ++i) {
         long parent = ParentProcessId(running[i]);
-        if (tracked.size() >= kTrackedCapacity || parent < 0) continue;
-        if (!Contains(tracked, static_cast<DWORD>(parent))) continue;
-        tracked.push_back(running[i]);
+        if (tracked.size() >= kTrackedCapacity || parent < 0 || Find(tracked, running[i])) continue;
+        const Tracked* p = Find(tracked, static_cast<DWORD>(parent));
+        if (!p) continue;
+        ULONGLONG created = CreationTime(running[i]);
+        if (!Unknown(created, p->created) && created < p->created) continue;
+        tracked.push_back({running[i], created});
         printf("LaunchAndWait: Found new child process with ID %lu parented to %ld\n", running[i], parent);
         fflush(stdout);
         added = true;
     }
     return added;
+}
+
+// Starts commandLine; 0 and the process, or the Win32 error.
+DWORD Start(const std::wstring& commandLine, Tracked* started) {
+    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+    writable.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_NEW_PROCESS_GROUP,
+                        nullptr, nullptr, &startup, &info)) {
+        DWORD error = GetLastError();
+        if (error != kElevationRequired) return error;
+        DWORD processId = 0;
+        if ((error = StartElevated(commandLine, &processId))) return error;
+        *started = {processId, CreationTime(processId)};
+        return 0;
+    }
+    CloseHandle(info.hThread);
+    *started = {info.dwProcessId, CreationTime(info.hProcess)};
+    CloseHandle(info.hProcess);
+    return 0;
+}
+
+DWORD WaitForTree(Tracked root) {
+    std::vector<Tracked> tracked{root};
+    tracked.reserve(kTrackedCapacity);
+    std::vector<DWORD> running(4096);
+    for (;;) {
+        DWORD bytes = 0;
+        if (!EnumProcesses(running.data(), static_cast<DWORD>(running.size() * sizeof(DWORD)), &bytes))
+            return GetLastError();
+        size_t count = bytes / sizeof(DWORD);
+        if (!AnyAlive(tracked, running.data(), count) && !AdoptOrphans(tracked, running.data(), count)) {
+            printf("LaunchAndWait: All processes exited\n");
+            fflush(stdout);
+            return 0;
+        }
+        Sleep(100);
+    }
 }
 
 }  // namespace
@@ -210,27 +268,9 @@ DWORD StartElevated(const std::wstring& commandLine, DWORD* processId) {
 }
 
 DWORD LaunchAndWait(const std::wstring& commandLine) {
-    DWORD processId = 0;
-    if (DWORD error = Start(commandLine, &processId)) return error;
-    return WaitForProcessTree(processId);
+    Tracked root{};
+    if (DWORD error = Start(commandLine, &root)) return error;
+    return WaitForTree(root);
 }
 
-DWORD WaitForProcessTree(DWORD processId) {
-    std::vector<DWORD> tracked{processId};
-    tracked.reserve(kTrackedCapacity);
-    std::vector<DWORD> running(4096);
-    for (;;) {
-        DWORD bytes = 0;
-        if (!EnumProcesses(running.data(), static_cast<DWORD>(running.size() * sizeof(DWORD)), &bytes))
-            return GetLastError();
-        size_t count = bytes / sizeof(DWORD);
-        bool anyAlive = std::any_of(running.begin(), running.begin() + count,
-                                    [&](DWORD id) { return Contains(tracked, id); });
-        if (!anyAlive && !AdoptOrphans(tracked, running.data(), count)) {
-            printf("LaunchAndWait: All processes exited\n");
-            fflush(stdout);
-            return 0;
-        }
-        Sleep(100);
-    }
-}
+DWORD WaitForProcessTree(DWORD processId) { return WaitForTree({processId, CreationTime(processId)}); }

@@ -44,6 +44,29 @@ struct Derived : Base {
 // 308 characters: more than the 255 a symbol name is given.
 __attribute__((noipa)) void CallerWithANameFarLongerThanTheSymbolBufferHoldsXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX() { FaultWithText("hello world", 5); }
 
+// For the benchmark: the moment of the crash, as a FILETIME, in the file
+// VANTORO_CRASH_CLOCK names.
+void MarkCrashClock() {
+    wchar_t path[MAX_PATH];
+    if (!GetEnvironmentVariableW(L"VANTORO_CRASH_CLOCK", path, MAX_PATH)) return;
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    if (FILE* file = _wfopen(path, L"wb")) {
+        fprintf(file, "%llu", (unsigned long long)now.dwHighDateTime << 32 | now.dwLowDateTime);
+        fclose(file);
+    }
+}
+
+// 50 MiB of private memory, every page touched, before the fault.
+void CrashHoldingMemory() {
+    const size_t size = 50u << 20;
+    auto* block = static_cast<char*>(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!block) return;
+    for (size_t i = 0; i < size; i += 4096) block[i] = char(i);
+    MarkCrashClock();
+    FaultWithText("hello world", 5);
+}
+
 [[noreturn]] void Throw() { throw std::runtime_error("crash test"); }
 
 void CrashAs(const char* kind) {
@@ -55,7 +78,11 @@ void CrashAs(const char* kind) {
         memset(text, 'a', 150);
         FaultWithText(text, 5);
     }
-    if (!strcmp(kind, "overflow")) Recurse(nullptr);
+    if (!strcmp(kind, "bulk")) CrashHoldingMemory();
+    if (!strcmp(kind, "overflow")) {
+        MarkCrashClock();
+        Recurse(nullptr);
+    }
     if (!strcmp(kind, "throw")) Throw();
     if (!strcmp(kind, "throw-thread")) std::thread(Throw).join();
     if (!strcmp(kind, "abort")) abort();

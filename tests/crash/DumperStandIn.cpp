@@ -1,7 +1,9 @@
 // Dumper without its report window: the analysis runs against a hidden
 // window that ends the program on the notification. The outcome goes to the
 // file named by VANTORO_CRASH_OUTCOME (UTF-8 lines: the command line's
-// fields, the archive name, the report text).
+// fields, the archive name, the report text). For the benchmark, the file
+// VANTORO_CRASH_TIMES names gets the FILETIMEs of its start and of the
+// notification.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -15,9 +17,20 @@
 namespace {
 
 Crash::AnalysisOutcome g_outcome;
+unsigned long long g_started = 0, g_done = 0;
+
+unsigned long long Now() {
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    return (unsigned long long)now.dwHighDateTime << 32 | now.dwLowDateTime;
+}
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == Crash::kAnalysisDone) PostQuitMessage(0);
+    if (message == Crash::kAnalysisDone) {
+        g_done = Now();
+        if (lParam) g_outcome = *reinterpret_cast<const Crash::AnalysisOutcome*>(lParam);
+        PostQuitMessage(0);
+    }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -33,9 +46,19 @@ void WriteOutcome(const Crash::CrashArguments& arguments) {
     fclose(file);
 }
 
+void WriteTimes() {
+    wchar_t path[MAX_PATH * 4];
+    if (!GetEnvironmentVariableW(L"VANTORO_CRASH_TIMES", path, MAX_PATH * 4)) return;
+    if (FILE* file = _wfopen(path, L"wb")) {
+        fprintf(file, "%llu %llu", g_started, g_done);
+        fclose(file);
+    }
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    g_started = Now();
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     Crash::CrashArguments arguments;
@@ -47,10 +70,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     RegisterClassW(&windowClass);
     HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Dumper", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                   nullptr, instance, nullptr);
-    if (!window || !Crash::StartCrashAnalysis(arguments, window, &g_outcome)) return 2;
+    if (!window || !Crash::StartCrashAnalysis(arguments, window)) return 2;
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
     Crash::WaitUntilCrashedProcessReleased();
     WriteOutcome(arguments);
+    WriteTimes();
     return 0;
 }

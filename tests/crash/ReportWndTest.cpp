@@ -48,11 +48,9 @@ protected:
 
     // Creates the window as Dumper does; its analysis only records where to report.
     HWND Open() {
-        auto* window = new ReportWnd(folder.Path(), [this](const Crash::CrashArguments& arguments, HWND hwnd,
-                                                           Crash::AnalysisOutcome* outcome) {
+        auto* window = new ReportWnd(folder.Path(), [this](const Crash::CrashArguments& arguments, HWND hwnd) {
             given = arguments;
             reportTo = hwnd;
-            this->outcome = outcome;
             return true;
         });
         HWND hwnd = window->Create(nullptr, L"Dumper", ReportWnd::kStyle, ReportWnd::kExStyle);
@@ -66,10 +64,8 @@ protected:
 
     // What the analysis thread does at its end.
     void FinishAnalysis(const wchar_t* archiveName = kArchiveName) {
-        ASSERT_TRUE(outcome);
-        outcome->reportText = L"Stack trace written to x.log\n\nMinidump written to x.dmp";
-        outcome->archiveName = archiveName;
-        SendMessageW(reportTo, Crash::kAnalysisDone, 1, 0);
+        Crash::AnalysisOutcome outcome{L"Stack trace written to x.log\n\nMinidump written to x.dmp", archiveName};
+        SendMessageW(reportTo, Crash::kAnalysisDone, 1, reinterpret_cast<LPARAM>(&outcome));
     }
 
     // Pumps until the window's quit message arrives, answering every box with
@@ -121,7 +117,6 @@ protected:
     Json::ArrayIndex uploadsBefore = 0;
     Crash::CrashArguments given;
     HWND reportTo = nullptr;
-    Crash::AnalysisOutcome* outcome = nullptr;
     std::vector<std::wstring> boxTexts;
     bool restartedBeforeAnswer = false;
     size_t uploadsWhenAsked = 0;
@@ -356,7 +351,7 @@ TEST(ReportDumperStartTest, BothFormsShowTheWindowAndClosingItEndsDumper) {
         EXPECT_EQ(DWORD(GetWindowLongW(window, GWL_STYLE)) & 0xFFFF0000u, 0x96CF0000u);
         EXPECT_EQ(DWORD(GetWindowLongW(window, GWL_EXSTYLE)) & 0x10u, 0x10u);
         PostMessageW(window, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(dumper.info.hProcess, 15000) == WAIT_TIMEOUT) TerminateProcess(dumper.info.hProcess, 99);
+        if (WaitForSingleObject(dumper.info.hProcess, 30000) == WAIT_TIMEOUT) TerminateProcess(dumper.info.hProcess, 99);
         EXPECT_EQ(ExitCode(dumper.info.hProcess), 0u) << WideToUtf8(fields);
     }
 }

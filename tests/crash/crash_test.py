@@ -207,6 +207,25 @@ class Failures(unittest.TestCase):
         self.assertEqual(run.exit_code, ACCESS_VIOLATION)
         self.assertIsNone(run.outcome)
 
+    def test_windows_xp_leaves_the_crash_to_the_system(self):
+        key = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion"
+        query = subprocess.run(["wine", "reg", "query", key, "/v", "CurrentVersion"], env=ENV,
+                               capture_output=True, text=True, timeout=60).stdout
+        was = re.search(r"CurrentVersion\s+REG_SZ\s+(\S+)", query)
+        self.assertIsNotNone(was, query)
+
+        def set_version(value):
+            subprocess.run(["wine", "reg", "add", key, "/v", "CurrentVersion", "/t", "REG_SZ", "/d", value, "/f"],
+                           env=ENV, capture_output=True, timeout=60, check=True)
+
+        set_version("5.1")
+        try:
+            run = Run("xp", "crash_program_o0", "access")
+        finally:
+            set_version(was.group(1))
+        self.assertEqual(run.exit_code, ACCESS_VIOLATION)
+        self.assertIsNone(run.outcome, "Dumper was started")
+
     def test_missing_7za_gives_messages_but_no_archive(self):
         run = Run("no 7za", "crash_program_o0", "access", seven_za=False)
         self.assertEqual(run.exit_code, ACCESS_VIOLATION)

@@ -5,6 +5,8 @@
 //                           so that each generation outlives its parent by
 //                           more than one poll of LaunchAndWait
 //   linger <marker>         waits a second, then writes marker and exits
+//   orphan <ms>             starts a copy that holds for ms and exits at once
+//   hold <ms>               waits ms and exits
 //   record <file> args...   writes its arguments, one a line, UTF-8
 #include <windows.h>
 
@@ -26,20 +28,24 @@ void Write(const std::wstring& path, const std::string& data) {
     MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
-int Spawn(const std::wstring& marker, int depth, bool late) {
-    if (late) Sleep(300);
-    std::wstring next = depth > 1 ? L"spawn \"" + marker + L"\" " + std::to_wstring(depth - 1) + L" late"
-                                  : L"linger \"" + marker + L"\"";
-    std::wstring commandLine = L"\"" + ModulePath() + L"\" " + next;
+bool StartCopy(const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + ModulePath() + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started{};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &started))
-        return 1;
+        return false;
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
-    return 0;
+    return true;
+}
+
+int Spawn(const std::wstring& marker, int depth, bool late) {
+    if (late) Sleep(300);
+    std::wstring next = depth > 1 ? L"spawn \"" + marker + L"\" " + std::to_wstring(depth - 1) + L" late"
+                                  : L"linger \"" + marker + L"\"";
+    return StartCopy(next) ? 0 : 1;
 }
 
 }  // namespace
@@ -51,6 +57,11 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"linger") {
         Sleep(1000);
         Write(argv[2], std::to_string(GetCurrentProcessId()));
+        return 0;
+    }
+    if (mode == L"orphan") return StartCopy(std::wstring(L"hold ") + argv[2]) ? 0 : 1;
+    if (mode == L"hold") {
+        Sleep(_wtoi(argv[2]));
         return 0;
     }
     if (mode == L"record") {

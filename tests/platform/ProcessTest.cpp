@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <psapi.h>
+
 #include "platform/Path.h"
 #include "platform/Process.h"
 #include "tests/support/TestService.h"
@@ -53,6 +55,65 @@ TEST_F(LaunchAndWaitTest, ElevatedStartIsFollowedFromItsProcessId) {
     EXPECT_NE(processId, 0u);
     EXPECT_EQ(WaitForProcessTree(processId), 0u);
     EXPECT_TRUE(Exists(marker_));
+}
+
+namespace {
+
+PROCESS_INFORMATION StartHelper(const std::wstring& arguments, DWORD flags = 0) {
+    std::wstring commandLine = Quoted(Helper()) + L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+                   &started);
+    return started;
+}
+
+void Close(PROCESS_INFORMATION& info) {
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    info = {};
+}
+
+}  // namespace
+
+// A program whose parent died names the dead parent's id, and ids come back:
+// a tree started under that id must not adopt the older program and wait for it.
+TEST(LaunchAndWaitReuse, AProgramOlderThanTheTreeIsNotItsChild) {
+    PROCESS_INFORMATION parent = StartHelper(L"orphan 30000");
+    ASSERT_TRUE(parent.hProcess);
+    WaitForSingleObject(parent.hProcess, 10000);
+    DWORD deadParent = parent.dwProcessId;
+    Close(parent);
+    HANDLE older = nullptr;  // the copy the parent left behind, holding for 30 s
+    PROCESS_INFORMATION reused{};
+    for (int i = 0; i < 300 && !reused.hProcess; ++i) {
+        PROCESS_INFORMATION candidate = StartHelper(L"hold 1500", CREATE_SUSPENDED);
+        ASSERT_TRUE(candidate.hProcess);
+        if (candidate.dwProcessId == deadParent) {
+            reused = candidate;
+            break;
+        }
+        TerminateProcess(candidate.hProcess, 0);
+        Close(candidate);
+    }
+    DWORD running[4096], bytes = 0;
+    EnumProcesses(running, sizeof(running), &bytes);
+    for (DWORD i = 0; i < bytes / sizeof(DWORD) && !older; ++i)
+        if (ParentProcessId(running[i]) == long(deadParent) && running[i] != reused.dwProcessId)
+            older = OpenProcess(PROCESS_TERMINATE, FALSE, running[i]);
+    if (!reused.hProcess || !older) {
+        if (reused.hProcess) TerminateProcess(reused.hProcess, 0), Close(reused);
+        if (older) TerminateProcess(older, 0), CloseHandle(older);
+        GTEST_SKIP() << "the system gave the dead parent's id to no new process";
+    }
+    ResumeThread(reused.hThread);
+    DWORD started = GetTickCount();
+    EXPECT_EQ(WaitForProcessTree(reused.dwProcessId), 0u);
+    EXPECT_LT(GetTickCount() - started, 15000u) << "waited for the older program";
+    TerminateProcess(older, 0);
+    CloseHandle(older);
+    Close(reused);
 }
 
 TEST(ProcessCommandLine, SplitsProgramFromParameters) {

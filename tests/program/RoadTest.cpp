@@ -276,4 +276,93 @@ TEST_F(RoadTest, AUserCleansTheCDriveFromTheLandingPageToTheOpenedFolder) {
     Sleep(300);  // let the file manager let go of the folder
 }
 
+// A visible top-level window of the class in another process, with its process id.
+HWND ForeignWindow(const wchar_t* windowClass, DWORD notProcess, DWORD* processId = nullptr) {
+    for (HWND window = FindWindowW(windowClass, nullptr); window;
+         window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+        DWORD id = 0;
+        GetWindowThreadProcessId(window, &id);
+        if (id == notProcess || !IsWindowVisible(window)) continue;
+        if (processId) *processId = id;
+        return window;
+    }
+    return nullptr;
+}
+
+std::string UploadPart(const Json::Value& upload, const char* name) {
+    for (const Json::Value& part : upload["parts"])
+        if (part["name"].asString() == name) return part.isMember("value") ? part["value"].asString() : "<file>";
+    return "<missing>";
+}
+
+// A fault nobody planted: a thread started from outside at an address with
+// no code. Dumper takes over, the user sends the report with the defaults
+// (send, restart), the service receives the archive byte for byte and the
+// program comes back.
+TEST_F(RoadTest, AFaultFromOutsideIsReportedAndTheProgramComesBack) {
+    std::wstring dumperFolder = test::DosPath(DUMPER_EXE);
+    dumperFolder.resize(dumperFolder.find_last_of(L'\\'));
+    for (const wchar_t* name : {L"dumper.exe", L"7za.exe"})
+        ASSERT_TRUE(CopyFileW((dumperFolder + L"\\" + name).c_str(), (folder.Path() + L"\\" + name).c_str(), FALSE));
+    SetEnvironmentVariableW(L"VANTORO_DUMPER_API_URL", Utf8ToWide(test::BaseUrl()).c_str());
+    Json::ArrayIndex uploadsBefore = test::ParseJson(test::Get("/test/uploads").text).size();
+
+    test::Program fixer(exe);
+    ASSERT_TRUE(fixer.Started());
+    ASSERT_NE(fixer.AwaitWindow(L"mainWnd"), nullptr) << "no landing page";
+    HANDLE thread = CreateRemoteThread(fixer.Handle(), nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(0x10),
+                                       nullptr, 0, nullptr);
+    ASSERT_TRUE(thread) << GetLastError();
+    CloseHandle(thread);
+
+    // The analysis ends the crashed process with the fault's code.
+    EXPECT_EQ(fixer.AwaitExit(60000), DWORD(EXCEPTION_ACCESS_VIOLATION));
+    DWORD dumperId = 0;
+    HWND report = nullptr;
+    ASSERT_TRUE(Await([&] { return (report = ForeignWindow(L"ReportWnd", 0, &dumperId)) != nullptr; }))
+        << "Dumper showed no window";
+    std::wstring archive;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder.Path() + L"\\*.7z").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no archive beside Dumper";
+    archive = folder.Path() + L"\\" + found.cFileName;
+    FindClose(search);
+
+    // The button wakes once the analysis has told the window; until then a click does nothing.
+    ASSERT_TRUE(test::UseArchiveOf(test::DosPath(DUMPER_EXE)));
+    Mirror reportLayout(L"ReportUI.xml");
+    POINT ok = reportLayout.Centre(report, L"okBtn");
+    HWND box = nullptr;
+    ASSERT_TRUE(Await([&] {
+        if ((box = ForeignWindow(kMessageWndClass, 0))) return true;
+        ClickAt(report, ok);
+        Sleep(300);
+        return false;
+    }, 30000)) << "the report was never sent";
+    Json::Value uploads = test::ParseJson(test::Get("/test/uploads").text);
+    ASSERT_EQ(uploads.size(), uploadsBefore + 1);
+    const Json::Value& upload = uploads[uploadsBefore];
+    EXPECT_EQ(test::Get("/test/upload/" + upload["id"].asString()).text, test::ReadFile(archive))
+        << "the service holds other bytes than the archive";
+    EXPECT_EQ(upload["filename"].asString(), WideToUtf8(found.cFileName));
+    EXPECT_EQ(UploadPart(upload, "product"), "Fixer");
+    EXPECT_NE(UploadPart(upload, "tag"), "<missing>");
+    PostMessageW(box, WM_CLOSE, 0, 0);
+
+    // Restarted from Dumper's folder: a new landing page, no "already open" box.
+    HWND back = nullptr;
+    ASSERT_TRUE(Await([&] { return (back = ForeignWindow(L"mainWnd", 0)) != nullptr; }, 30000))
+        << "the program did not come back";
+    DWORD backId = 0;
+    GetWindowThreadProcessId(back, &backId);
+    HANDLE restarted = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, backId);
+    EXPECT_EQ(ProgramOf(back), L"Vantoro.exe");
+    HANDLE dumper = OpenProcess(SYNCHRONIZE, FALSE, dumperId);
+    EXPECT_TRUE(!dumper || WaitForSingleObject(dumper, 20000) == WAIT_OBJECT_0) << "Dumper did not end";
+    if (dumper) CloseHandle(dumper);
+    PostMessageW(back, WM_CLOSE, 0, 0);
+    if (restarted && WaitForSingleObject(restarted, 20000) == WAIT_TIMEOUT) TerminateProcess(restarted, 1);
+    if (restarted) CloseHandle(restarted);
+}
+
 }  // namespace

@@ -1,0 +1,132 @@
+// Prints how long a crash takes to be reported: from the fault to the report
+// window's notification and to the archive on disk, for a process holding
+// 50 MiB of private memory and for a stack overflow, median of the rounds.
+//   CrashBench <folder of crash_program_o2.exe and dumper_stand_in.exe> <7za.exe> <work folder> [rounds]
+// The phases say where the time goes: the hand-off up to Dumper's start, the
+// trace, minidump and packing up to the archive, then ending the process.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+unsigned long long ReadNumbers(const std::wstring& path, unsigned long long* second = nullptr) {
+    unsigned long long first = 0, other = 0;
+    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
+        if (fscanf(file, "%llu %llu", &first, &other) < 1) first = 0;
+        fclose(file);
+    }
+    if (second) *second = other;
+    return first;
+}
+
+// The newest .7z in folder: its last write time and size.
+bool FindArchive(const std::wstring& folder, unsigned long long* written, unsigned long long* size) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*.7z").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    *written = (unsigned long long)found.ftLastWriteTime.dwHighDateTime << 32 | found.ftLastWriteTime.dwLowDateTime;
+    *size = (unsigned long long)found.nFileSizeHigh << 32 | found.nFileSizeLow;
+    return true;
+}
+
+void RemoveFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+struct Round {
+    double toDumper = 0, toArchive = 0, toMessage = 0;  // seconds from the fault
+    unsigned long long archiveBytes = 0;
+    bool ok = false;
+};
+
+double Seconds(unsigned long long from, unsigned long long to) { return to >= from ? (to - from) / 1e7 : -1; }
+
+Round CrashOnce(const std::wstring& bin, const std::wstring& sevenZa, const std::wstring& folder, const wchar_t* kind) {
+    RemoveFolder(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring program = folder + L"\\Vantoro.exe";
+    Round round;
+    if (!CopyFileW((bin + L"\\crash_program_o2.exe").c_str(), program.c_str(), FALSE) ||
+        !CopyFileW((bin + L"\\dumper_stand_in.exe").c_str(), (folder + L"\\dumper.exe").c_str(), FALSE) ||
+        !CopyFileW(sevenZa.c_str(), (folder + L"\\7za.exe").c_str(), FALSE))
+        return round;
+    std::wstring clock = folder + L"\\clock.txt", times = folder + L"\\times.txt";
+    SetEnvironmentVariableW(L"VANTORO_CRASH_CLOCK", clock.c_str());
+    SetEnvironmentVariableW(L"VANTORO_CRASH_TIMES", times.c_str());
+    std::wstring line = L"\"" + program + L"\" " + kind;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return round;
+    WaitForSingleObject(process.hProcess, 120000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // The stand-in writes its times after the crashed process is gone.
+    unsigned long long started = 0, done = 0;
+    for (int i = 0; i < 600 && !(started = ReadNumbers(times, &done)); ++i) Sleep(50);
+    unsigned long long crashed = ReadNumbers(clock), written = 0;
+    if (!crashed || !started || !FindArchive(folder, &written, &round.archiveBytes)) return round;
+    round.toDumper = Seconds(crashed, started);
+    round.toArchive = Seconds(crashed, written);
+    round.toMessage = Seconds(crashed, done);
+    round.ok = true;
+    return round;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+bool Measure(const std::wstring& bin, const std::wstring& sevenZa, const std::wstring& work, const wchar_t* kind,
+             const char* what, int rounds) {
+    std::vector<double> toDumper, toArchive, toMessage;
+    unsigned long long archiveBytes = 0;
+    for (int i = 0; i < rounds; ++i) {
+        Round r = CrashOnce(bin, sevenZa, work + L"\\" + kind + L"-" + std::to_wstring(i), kind);
+        if (!r.ok) {
+            printf("%s: round %d left no report\n", what, i + 1);
+            return false;
+        }
+        printf("  %s round %d: Dumper started %.3f s, archive %.3f s, message %.3f s\n", what, i + 1, r.toDumper,
+               r.toArchive, r.toMessage);
+        toDumper.push_back(r.toDumper);
+        toArchive.push_back(r.toArchive);
+        toMessage.push_back(r.toMessage);
+        archiveBytes = r.archiveBytes;
+    }
+    printf("%s, median of %d: to the archive %.3f s, to message 1125 %.3f s "
+           "(hand-off to Dumper's start %.3f s, trace + minidump + 7-Zip %.3f s, ending the process %.3f s); "
+           "archive %llu bytes\n",
+           what, rounds, Median(toArchive), Median(toMessage), Median(toDumper), Median(toArchive) - Median(toDumper),
+           Median(toMessage) - Median(toArchive), archiveBytes);
+    return true;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 4) {
+        fprintf(stderr, "usage: CrashBench <bin folder> <7za.exe> <work folder> [rounds]\n");
+        return 2;
+    }
+    int rounds = argc > 4 ? std::max(1, _wtoi(argv[4])) : 5;
+    CreateDirectoryW(argv[3], nullptr);
+    bool ok = Measure(argv[1], argv[2], argv[3], L"bulk", "crash holding 50 MiB", rounds);
+    ok = Measure(argv[1], argv[2], argv[3], L"overflow", "stack overflow", rounds) && ok;
+    return ok ? 0 : 1;
+}
