@@ -117,7 +117,7 @@ def shortcut(path):
     if flags & 0x02:  # link info with the local base path
         size, _, info_flags, _, local = struct.unpack_from("<5I", data, at)
         if info_flags & 1:
-            target = data[at + local:data.index(b"\0", at + local)].decode("mbcs" if os.name == "nt" else "latin-1")
+            target = data[at + local:data.index(b"\0", at + local)].decode("latin-1")  # ANSI; the paths here are ASCII
         at += size
     strings = {}
     for bit in (0x04, 0x08, 0x10, 0x20, 0x40):  # name, relative path, working folder, arguments, icon
