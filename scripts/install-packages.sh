@@ -9,6 +9,7 @@ packages=(
   cmake ninja-build make autoconf automake libtool pkg-config dpkg-dev patch
   wine wine32:i386 wine64 xvfb xauth fonts-wqy-microhei p7zip-full x11-apps netpbm
   g++ libcpp-httplib-dev libjsoncpp-dev libarchive-dev googletest curl locales
+  nsis
 )
 
 # Source packages for the dependency build come from the same registry.
