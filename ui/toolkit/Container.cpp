@@ -104,7 +104,7 @@ void CContainerUI::EnsureVisible(CControlUI* child) {
     else if (rc.bottom > inner.bottom) SetScrollPos(scrollPos_ + (rc.bottom - inner.bottom));
 }
 
-RECT CContainerUI::InsetRect() const {
+RECT CContainerUI::InsetArea() const {
     RECT inset = Dpi().Scale(inset_);
     return RECT{pos_.left + inset.left, pos_.top + inset.top, pos_.right - inset.right, pos_.bottom - inset.bottom};
 }
@@ -115,7 +115,7 @@ RECT CContainerUI::FloatRect(const CControlUI* child) const {
 }
 
 RECT CContainerUI::InnerRect() const {
-    RECT rc = InsetRect();
+    RECT rc = InsetArea();
     if (scrollRange_ > 0) rc.right -= Dpi().Scale(scrollBarWidth_);
     if (rc.right < rc.left) rc.right = rc.left;
     if (rc.bottom < rc.top) rc.bottom = rc.top;
@@ -129,7 +129,7 @@ void CContainerUI::UpdateScroll(int contentHeight, int viewHeight) {
 }
 
 RECT CContainerUI::ScrollBarRect() const {
-    RECT rc = InsetRect();
+    RECT rc = InsetArea();
     rc.left = rc.right - Dpi().Scale(scrollBarWidth_);
     return rc;
 }

@@ -64,7 +64,7 @@ protected:
     // Inner area: the position minus inset, and minus the scroll bar when shown.
     RECT InnerRect() const;
     // The position minus the inset, in pixels.
-    RECT InsetRect() const;
+    RECT InsetArea() const;
     // Where a float child goes: its layout position from this one's top left.
     RECT FloatRect(const CControlUI* child) const;
     // Called by layouts with the height their children need.

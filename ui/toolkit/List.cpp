@@ -32,7 +32,7 @@ void CListContainerElementUI::SetPos(RECT rc) {
     // Children take the header's columns in order.
     CControlUI::SetPos(rc);
     UpdateScroll(0, 0);
-    RECT inner = InsetRect();
+    RECT inner = InsetArea();
     int top = inner.top, bottom = inner.bottom;
     int column = 0;
     for (CControlUI* item : items_) {

@@ -6,7 +6,7 @@ namespace DuiLib {
 
 void CVerticalLayoutUI::SetPos(RECT rc) {
     CControlUI::SetPos(rc);
-    RECT full = InsetRect();
+    RECT full = InsetArea();
     int viewHeight = std::max<int>(0, full.bottom - full.top);
     int gap = Dpi().Scale(childPadding_);
 
