@@ -279,8 +279,39 @@ TEST_F(Scale, TextIsDrawnSharpAtTheTargetSize) {
     render(target, scaled);
     ASSERT_GT(scaled.width, base.width);
     double drawn = EdgeSteepness(scaled), stretched = EdgeSteepness(Stretch(base, scaled.width, scaled.height));
-    printf("steepness drawn %.1f stretched %.1f\n", drawn, stretched);
     EXPECT_GT(drawn, stretched * 1.2) << "drawn " << drawn << ", stretched " << stretched;
+    window.Close(IDOK);
+    uitest::Pump(20);
+}
+
+// Above 100 % an image with a double-size twin is drawn from the twin: at
+// 200 % the close button shows the twin's pixels one for one over its bar.
+TEST_F(Scale, ImagesAreDrawnFromTheirDoubleSizeTwin) {
+    uitest::TestWindow window(L"Msgbox.xml");
+    ASSERT_TRUE(window.Open());
+    CPaintManagerUI& manager = window.GetPaintManager();
+    manager.SetDpi(192);
+    std::vector<uint32_t> pixels;
+    int width = 0, height = 0;
+    ASSERT_TRUE(manager.RenderToPixels(pixels, width, height));
+    std::shared_ptr<const Image> twin = manager.GetImage(L"img/close@2x.png");
+    ASSERT_TRUE(twin);
+    RECT at = window.Find(L"closebtn")->GetPos();
+    ASSERT_EQ(at.right - at.left, 84);
+    ASSERT_EQ(at.bottom - at.top, 60);
+    const DWORD bar = 0xFF0081F3;
+    int worst = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 84; ++x) {
+            uint32_t src = twin->frames[0].pixels[static_cast<size_t>(y) * twin->width + x];
+            uint32_t got = pixels[static_cast<size_t>(at.top + y) * width + at.left + x];
+            uint32_t a = src >> 24;
+            for (int shift : {0, 8, 16}) {
+                int expected = static_cast<int>(((src >> shift) & 0xFF) + ((bar >> shift) & 0xFF) * (255 - a) / 255);
+                worst = std::max(worst, std::abs(expected - static_cast<int>((got >> shift) & 0xFF)));
+            }
+        }
+    EXPECT_LE(worst, 2);
     window.Close(IDOK);
     uitest::Pump(20);
 }

@@ -16,14 +16,14 @@ GetDpiForWindowFn DpiForWindowFunction() {
     return function;
 }
 
-}  // namespace
-
 int ScreenDpi() {
     HDC screen = GetDC(nullptr);
     int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : DpiScale::kBaseDpi;
     if (screen) ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : DpiScale::kBaseDpi;
 }
+
+}  // namespace
 
 int WindowDpi(HWND hwnd) {
     if (GetDpiForWindowFn function = DpiForWindowFunction(); function && hwnd) {

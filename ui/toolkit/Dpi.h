@@ -24,16 +24,12 @@ public:
     explicit constexpr DpiScale(int dpi) : dpi_(dpi > 0 ? dpi : kBaseDpi) {}
 
     int Dpi() const { return dpi_; }
-    int Percent() const { return MulDiv(dpi_, 100, kBaseDpi); }
-    bool IsUnscaled() const { return dpi_ == kBaseDpi; }
 
     // Layout units to pixels, rounded to the nearest pixel.
     int Scale(int value) const { return dpi_ == kBaseDpi ? value : MulDiv(value, dpi_, kBaseDpi); }
     SIZE Scale(SIZE size) const { return SIZE{Scale(size.cx), Scale(size.cy)}; }
     // Each edge on its own, so that touching rectangles still touch.
     RECT Scale(const RECT& rc) const { return RECT{Scale(rc.left), Scale(rc.top), Scale(rc.right), Scale(rc.bottom)}; }
-    // Pixels back to layout units.
-    int Unscale(int pixels) const { return dpi_ == kBaseDpi ? pixels : MulDiv(pixels, kBaseDpi, dpi_); }
 
     friend bool operator==(const DpiScale&, const DpiScale&) = default;
 
@@ -42,10 +38,8 @@ private:
 };
 
 // The DPI a window is drawn at: its monitor's where the system scales per
-// monitor (Windows 10 1607 and later), else the screen's.
+// monitor (Windows 10 1607 and later), else the screen's (LOGPIXELSX).
 int WindowDpi(HWND hwnd);
-// The screen's DPI (the primary monitor's as the process sees it).
-int ScreenDpi();
 
 // An image file chosen for a scale: a drawn-at-double-size variant
 // ("img/logo@2x.png" beside "img/logo.png") where the scale is above 100 %
