@@ -93,8 +93,13 @@ void CContainerUI::SetScrollPos(int pos) {
     if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_SCROLL, static_cast<WPARAM>(pos));
 }
 
-void CContainerUI::PageUp() { int line = Dpi().Scale(scrollLine_); SetScrollPos(scrollPos_ - std::max(line, (int)(InnerRect().bottom - InnerRect().top) - line)); }
-void CContainerUI::PageDown() { int line = Dpi().Scale(scrollLine_); SetScrollPos(scrollPos_ + std::max(line, (int)(InnerRect().bottom - InnerRect().top) - line)); }
+void CContainerUI::PageUp() { SetScrollPos(scrollPos_ - PageStep()); }
+void CContainerUI::PageDown() { SetScrollPos(scrollPos_ + PageStep()); }
+
+int CContainerUI::PageStep() const {
+    int line = Dpi().Scale(scrollLine_);
+    return std::max(line, static_cast<int>(InnerRect().bottom - InnerRect().top) - line);
+}
 
 void CContainerUI::EnsureVisible(CControlUI* child) {
     if (!child || !scrollEnabled_) return;
@@ -210,7 +215,8 @@ void CContainerUI::DoPaint(const Canvas& canvas, const RECT& clip) {
     }
     if (scrollRange_ > 0) {
         RECT thumb = ThumbRect();
-        FillRoundRect(canvas, thumb, Dpi().Scale(SIZE{3, 3}), thumbHot_ || dragging_ ? scrollThumbHotColor_ : scrollThumbColor_, area);
+        DWORD color = thumbHot_ || dragging_ ? scrollThumbHotColor_ : scrollThumbColor_;
+        FillRoundRect(canvas, thumb, Dpi().Scale(SIZE{3, 3}), color, area);
     }
     PaintBorder(canvas, area);
 }

@@ -71,6 +71,8 @@ protected:
     void UpdateScroll(int contentHeight, int viewHeight);
     RECT ScrollBarRect() const;
     RECT ThumbRect() const;
+    // A page of scrolling: the view less a line, at least a line.
+    int PageStep() const;
 
     std::vector<CControlUI*> items_;
     RECT inset_{};

@@ -325,7 +325,10 @@ void CPaintManagerUI::UpdateLayout() {
         needUpdate_ = false;
         RECT client{};
         if (hwnd_) GetClientRect(hwnd_, &client);
-        if (IsEmptyRect(client) && initSize_.cx > 0) client = RECT{0, 0, dpi_.Scale(initSize_.cx), dpi_.Scale(initSize_.cy)};
+        if (IsEmptyRect(client) && initSize_.cx > 0) {
+            SIZE size = dpi_.Scale(initSize_);
+            client = RECT{0, 0, size.cx, size.cy};
+        }
         root_->SetPos(client);
     }
     needUpdate_ = false;
