@@ -15,6 +15,11 @@ anti-aliased edges. State images sit side by side in one file, one cell each:
     img/shadow2.png               64x64, nine-grid with 25-pixel corners
                                   (the window covers 25..39 in both axes)
 
+Images with text or thin lines also get a double-size twin, name@2x.png,
+drawn from the same shapes at twice the density; the toolkit draws it on
+displays scaled above 100 %. The animations, the shadow and the icons have
+none: the toolkit scales the first two, and the icons carry their sizes.
+
 It also writes the programs' icons, app/Vantoro.ico and app/dumper.ico, with
 16, 32, 48 and 256 pixel images (the small ones as bitmaps, which every
 Windows reads; 256 as PNG). They are compiled into the executables, not packed
@@ -30,6 +35,7 @@ import sys
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 S = 4  # supersampling factor
+D = 1  # density: 2 while drawing the @2x twins (S is then doubled too)
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources")
 LATIN_BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 CJK = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
@@ -137,7 +143,7 @@ class Canvas:
 
     def result(self):
         # Premultiplied, so transparent pixels do not bleed their colour into edges.
-        small = self.im.convert("RGBa").resize((self.w, self.h), Image.Resampling.LANCZOS)
+        small = self.im.convert("RGBa").resize((self.w * D, self.h * D), Image.Resampling.LANCZOS)
         return small.convert("RGBA")
 
 
@@ -804,28 +810,47 @@ def save_ico(images, relative):
     print(relative, [size for size, _ in entries])
 
 
-def main():
-    save_png(window_button(close_glyph, ((0xE8, 0x47, 0x4A), 1.0), ((0xC7, 0x35, 0x38), 1.0)),
-             "common/img/close.png")
-    save_png(window_button(hide_glyph, (WHITE, 0.18), ((0, 0, 0), 0.14)), "common/img/hide.png")
-    save_png(make_shadow(), "common/img/shadow2.png")
-    bk, fore = make_progress()
-    save_png(bk, "common/img/prog_bk.png")
-    save_png(fore, "common/img/prog_fore.png")
-
-    save_png(make_logo(), "fixer/img1/logo.png")
+def sharp_images():
+    """The images that get a double-size twin: (relative path, draw)."""
+    images = [
+        ("common/img/close.png",
+         lambda: window_button(close_glyph, ((0xE8, 0x47, 0x4A), 1.0), ((0xC7, 0x35, 0x38), 1.0))),
+        ("common/img/hide.png", lambda: window_button(hide_glyph, (WHITE, 0.18), ((0, 0, 0), 0.14))),
+        ("common/img/prog_bk.png", lambda: make_progress()[0]),
+        ("common/img/prog_fore.png", lambda: make_progress()[1]),
+        ("fixer/img1/logo.png", make_logo),
+    ]
     for name, glyph, label in (("nav_dll", glyph_puzzle, "DLL修复"),
                                ("nav_c", glyph_drive, "C盘瘦身"),
                                ("nav_xt", glyph_monitor, "系统重装"),
                                ("nav_directx", glyph_gamepad, "DirectX修复")):
-        save_png(make_nav(glyph, label), "fixer/img1/%s.png" % name)
-    save_png(make_action_button(), "fixer/img1/btn1.png")
-    save_png(make_download_picture(), "fixer/img/download_outline.png")
+        images.append(("fixer/img1/%s.png" % name, lambda g=glyph, t=label: make_nav(g, t)))
+    images += [
+        ("fixer/img1/btn1.png", make_action_button),
+        ("fixer/img/download_outline.png", make_download_picture),
+        ("dumper/img/report.png", make_report_picture),
+    ]
+    return images
+
+
+def twin_name(relative):
+    stem, ext = os.path.splitext(relative)
+    return stem + "@2x" + ext
+
+
+def main():
+    global S, D
+    images = sharp_images()
+    for relative, draw in images:
+        save_png(draw(), relative)
+    S, D = S * 2, 2
+    for relative, draw in images:
+        save_png(draw(), twin_name(relative))
+    S, D = S // 2, 1
+    save_png(make_shadow(), "common/img/shadow2.png")
     for name, draw in (("dll", frame_dll), ("ccleaner", frame_cleaner),
                        ("reinstall", frame_reinstall), ("directx", frame_directx)):
         save_gif([draw(i / FRAMES) for i in range(FRAMES)], "fixer/img1/%s.gif" % name, DELAY)
-
-    save_png(make_report_picture(), "dumper/img/report.png")
 
     save_ico([make_icon(n, BAND, DEEP, tick_mark) for n in ICON_SIZES], "app/Vantoro.ico")
     save_ico([make_icon(n, ORANGE, (0xE8, 0x5A, 0x2A), exclamation_mark) for n in ICON_SIZES], "app/dumper.ico")

@@ -5,6 +5,8 @@
 #   scripts/screenshot.sh --message <0|1> <out.png> (the message box: 0 OK and Cancel, 1 OK only)
 #   scripts/screenshot.sh --window <scene> <out.png> (one of Fixer's windows at a moment of its use;
 #                                                     --window list names the scenes)
+#   scripts/screenshot.sh --scale <125|150|200> ...  (any of the above on a display scaled so;
+#                                                     its Wine prefix is made on first use)
 # Images resolve as in the programs' archives: resources/common, then
 # resources/fixer and resources/dumper, then the layout's own folder.
 # Runs under Wine with Xvfb; needs the build (scripts/build.sh).
@@ -13,7 +15,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VANTORO_BUILD:-$root/build/win}
 tool=$build/tests/ui/ui_screenshot.exe
 window_tool=$build/tests/windows/windows_screenshot.exe
-usage="usage: $0 <layout.xml|folder> <out.png|out-folder> | --message <0|1> <out.png> | --window <scene|list> <out.png>"
+usage="usage: $0 [--scale <125|150|200>] <layout.xml|folder> <out.png|out-folder> | --message <0|1> <out.png> | --window <scene|list> <out.png>"
+scale=100
+if [ "${1:-}" = --scale ]; then
+  scale=${2:-}
+  case $scale in 100 | 125 | 150 | 175 | 200) ;; *) echo "$usage" >&2; exit 2 ;; esac
+  shift 2
+fi
 case "$#:${1:-}:${2:-}" in
   3:--message:* | 3:--window:* | 2:--window:list) ;;
   2:--*) echo "$usage" >&2; exit 2 ;;
@@ -23,10 +31,17 @@ esac
 [ "$1" = --window ] || [ -f "$tool" ] || cmake --build "$build" --target ui_screenshot >&2
 # Windows need a display: without one, run again inside Xvfb.
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --scale "$scale" "$@"
 fi
 
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix} WINEARCH=win32 WINEDEBUG=-all
+if [ "$scale" != 100 ]; then
+  # A prefix has one scale: a scaled picture comes from a prefix of its own
+  # (the one the scaled tests use).
+  dpi=$((scale * 96 / 100))
+  export WINEPREFIX=$build/wineprefix-dpi$dpi
+  "$root"/scripts/wine-prefix.sh "$WINEPREFIX" "$dpi"
+fi
 stage=$(mktemp -d)
 service_dir=
 service_pid=

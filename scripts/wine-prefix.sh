@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Creates the project's 32-bit Wine prefix once (never the user's ~/.wine) and
-# keeps its settings current.
+# keeps its settings current:
+#   scripts/wine-prefix.sh <prefix> [dpi]
+# With a dpi (144 is 150 %, 192 is 200 %) the prefix's display is scaled, as
+# Windows' display setting does it; such a prefix is for the scaled tests and
+# screenshots only, since the whole prefix sees that scale.
 set -euo pipefail
 export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all
-settings_version=2
+dpi=${2:-96}
+settings_version="2 dpi=$dpi"
 stamp=$WINEPREFIX/.vantoro-prefix-ready
 [ "$(cat "$stamp" 2>/dev/null)" = "$settings_version" ] && exit 0
 
@@ -24,5 +29,7 @@ reg 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
 for face in '微软雅黑' 'Microsoft YaHei' 'SimSun' '宋体'; do
   reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d 'WenQuanYi Micro Hei'
 done
+# Read when a process starts; a running server keeps the old value for its processes.
+reg 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi"
 wineserver -w
 echo "$settings_version" >"$stamp"

@@ -68,7 +68,7 @@ struct GroupEntry {  // GRPICONDIRENTRY
 
 }  // namespace
 
-TEST(ProgramManifest, AsksForAdministratorAndCommonControlsSixWithoutDpiAwareness) {
+TEST(ProgramManifest, AsksForAdministratorCommonControlsSixAndPerMonitorDpiAwareness) {
     for (const Program& p : kPrograms) {
         SCOPED_TRACE(p.path);
         Resources r(p.path);
@@ -77,8 +77,9 @@ TEST(ProgramManifest, AsksForAdministratorAndCommonControlsSixWithoutDpiAwarenes
         ASSERT_FALSE(manifest.empty()) << "no manifest with id 1";
         EXPECT_NE(manifest.find(R"(level="requireAdministrator")"), std::string::npos);
         EXPECT_NE(manifest.find(R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"), std::string::npos);
-        EXPECT_EQ(manifest.find("dpiAware"), std::string::npos);
-        EXPECT_EQ(manifest.find("dpiAwareness"), std::string::npos);
+        // The toolkit scales itself, so the system must not stretch the windows.
+        EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
+        EXPECT_NE(manifest.find(">PerMonitorV2,PerMonitor</dpiAwareness>"), std::string::npos);
     }
 }
 

@@ -106,7 +106,7 @@ void CButtonUI::PaintBkColor(const Canvas& canvas, const RECT& clip) {
     } else if ((state_ & (UISTATE_HOT | UISTATE_PUSHED)) && hotBkColor_) {
         color = hotBkColor_;
     }
-    if (color >> 24) FillRoundRect(canvas, pos_, borderRound_, color, clip);
+    if (color >> 24) FillRoundRect(canvas, pos_, Dpi().Scale(borderRound_), color, clip);
 }
 
 void CButtonUI::PaintStatusImage(const Canvas& canvas, const RECT& clip) { DrawImage(canvas, clip, ImageForState()); }

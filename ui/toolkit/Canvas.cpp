@@ -193,7 +193,7 @@ void DrawBorder(const Canvas& c, const RECT& rc, const RECT& widths, SIZE round,
 }
 
 void DrawImage(const Canvas& c, const Image& image, const ImageFrame& frame, const RECT& dest, const RECT& source,
-               const RECT& corner, BYTE fade, const RECT& clip) {
+               const RECT& corner, BYTE fade, const RECT& clip, const RECT* destCorner) {
     if (!c.bits || fade == 0) return;
     RECT src = IntersectRects(source, RECT{0, 0, image.width, image.height});
     if (IsEmptyRect(src) || IsEmptyRect(dest)) return;
@@ -202,10 +202,11 @@ void DrawImage(const Canvas& c, const Image& image, const ImageFrame& frame, con
         Blit(c, image, frame, dest, src, fade, clip);
         return;
     }
-    // Nine slices: corners unscaled, edges stretched along one axis, middle both.
+    // Nine slices: corners at their own size, edges stretched along one axis, middle both.
+    const RECT& dc = destCorner ? *destCorner : corner;
     int dw = dest.right - dest.left, dh = dest.bottom - dest.top;
-    int l = std::min<int>(corner.left, dw / 2), r = std::min<int>(corner.right, dw - l);
-    int t = std::min<int>(corner.top, dh / 2), b = std::min<int>(corner.bottom, dh - t);
+    int l = std::min<int>(dc.left, dw / 2), r = std::min<int>(dc.right, dw - l);
+    int t = std::min<int>(dc.top, dh / 2), b = std::min<int>(dc.bottom, dh - t);
     int sl = std::min<int>(corner.left, src.right - src.left), sr = std::min<int>(corner.right, src.right - src.left - sl);
     int st = std::min<int>(corner.top, src.bottom - src.top), sb = std::min<int>(corner.bottom, src.bottom - src.top - st);
     const int dx[4] = {dest.left, dest.left + l, dest.right - r, dest.right};

@@ -36,9 +36,10 @@ void FillRoundRect(const Canvas& c, const RECT& rc, SIZE round, DWORD argb, cons
 // widths: the border thickness of each side; a round border uses widths.left.
 void DrawBorder(const Canvas& c, const RECT& rc, const RECT& widths, SIZE round, DWORD argb, const RECT& clip);
 // Draws `source` of the frame into `dest`, stretching the middle and
-// keeping `corner` unscaled; fade 0..255 scales the alpha.
+// keeping `corner` (source pixels) at the size destCorner gives (by default
+// the same: unscaled); fade 0..255 scales the alpha.
 void DrawImage(const Canvas& c, const Image& image, const ImageFrame& frame, const RECT& dest, const RECT& source,
-               const RECT& corner, BYTE fade, const RECT& clip);
+               const RECT& corner, BYTE fade, const RECT& clip, const RECT* destCorner = nullptr);
 // Sets alpha to 255 where GDI left it 0 (GDI text and fills do not write alpha).
 void MakeOpaque(const Canvas& c, const RECT& rc);
 

@@ -150,7 +150,7 @@ private:
                 return true;
             case WM_MOUSEWHEEL: {
                 int delta = GET_WHEEL_DELTA_WPARAM(wParam);
-                scrollPos_ = std::clamp(scrollPos_ - delta * 40 / WHEEL_DELTA, 0, scrollRange_);
+                scrollPos_ = std::clamp(scrollPos_ - delta * combo_.Dpi().Scale(40) / WHEEL_DELTA, 0, scrollRange_);
                 InvalidateRect(hwnd_, nullptr, FALSE);
                 return true;
             }
@@ -207,8 +207,8 @@ private:
             if (item.bottom < 0 || item.top > client.bottom) continue;
             DWORD bk = i == hot_ ? style.hotBkColor : (i == combo_.GetCurSel() ? style.selectedBkColor : 0);
             if (bk >> 24) FillRect(canvas, item, bk, client);
-            RECT box{item.left + style.textPadding.left, item.top + style.textPadding.top,
-                     item.right - style.textPadding.right, item.bottom - style.textPadding.bottom};
+            RECT pad = combo_.Dpi().Scale(style.textPadding);
+            RECT box{item.left + pad.left, item.top + pad.top, item.right - pad.right, item.bottom - pad.bottom};
             TextFormat format;
             format.align = DT_LEFT | DT_VCENTER;
             format.endEllipsis = true;
@@ -273,10 +273,10 @@ CDuiString CComboUI::GetText() const { return current_ >= 0 ? GetItemText(curren
 int CComboUI::ItemHeight(int index) const {
     CControlUI* item = GetItemAt(index);
     int h = item ? item->GetFixedHeight() : 0;
-    return h > 0 ? h : itemStyle_.height;
+    return Dpi().Scale(h > 0 ? h : itemStyle_.height);
 }
 
-int CComboUI::DropDownHeight() const { return dropHeight_; }
+int CComboUI::DropDownHeight() const { return Dpi().Scale(dropHeight_); }
 
 bool CComboUI::IsDroppedDown() const { return dropDown_ != nullptr; }
 HWND CComboUI::GetDropDownWindow() const { return dropDown_ ? dropDown_->Hwnd() : nullptr; }
@@ -361,12 +361,13 @@ void CComboUI::DoEvent(TEventUI& event) {
 }
 
 void CComboUI::PaintArrow(const Canvas& canvas, const RECT& clip) {
-    // A small chevron drawn with anti-aliased dots.
-    int cx = pos_.right - 15, cy = (pos_.top + pos_.bottom) / 2 + 1;
+    // A small chevron of dots, a dot a layout unit wide at every scale.
+    const DpiScale& dpi = Dpi();
+    int cx = pos_.right - dpi.Scale(15), cy = (pos_.top + pos_.bottom) / 2 + dpi.Scale(1);
     DWORD color = IsEnabledInTree() ? 0xFF7A8594 : 0xFFC0C4CC;
     for (int i = -4; i <= 4; ++i) {
-        int y = cy + (4 - std::abs(i)) / 1 - 3;
-        RECT dot{cx + i, y, cx + i + 1, y + 2};
+        int y = cy + dpi.Scale(4 - std::abs(i) - 3);
+        RECT dot{cx + dpi.Scale(i), y, cx + dpi.Scale(i + 1), y + dpi.Scale(2)};
         FillRect(canvas, dot, color, clip);
     }
 }

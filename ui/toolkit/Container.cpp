@@ -93,8 +93,13 @@ void CContainerUI::SetScrollPos(int pos) {
     if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_SCROLL, static_cast<WPARAM>(pos));
 }
 
-void CContainerUI::PageUp() { SetScrollPos(scrollPos_ - std::max(scrollLine_, (int)(InnerRect().bottom - InnerRect().top) - scrollLine_)); }
-void CContainerUI::PageDown() { SetScrollPos(scrollPos_ + std::max(scrollLine_, (int)(InnerRect().bottom - InnerRect().top) - scrollLine_)); }
+void CContainerUI::PageUp() { SetScrollPos(scrollPos_ - PageStep()); }
+void CContainerUI::PageDown() { SetScrollPos(scrollPos_ + PageStep()); }
+
+int CContainerUI::PageStep() const {
+    int line = Dpi().Scale(scrollLine_);
+    return std::max(line, static_cast<int>(InnerRect().bottom - InnerRect().top) - line);
+}
 
 void CContainerUI::EnsureVisible(CControlUI* child) {
     if (!child || !scrollEnabled_) return;
@@ -104,9 +109,19 @@ void CContainerUI::EnsureVisible(CControlUI* child) {
     else if (rc.bottom > inner.bottom) SetScrollPos(scrollPos_ + (rc.bottom - inner.bottom));
 }
 
+RECT CContainerUI::InsetArea() const {
+    RECT inset = Dpi().Scale(inset_);
+    return RECT{pos_.left + inset.left, pos_.top + inset.top, pos_.right - inset.right, pos_.bottom - inset.bottom};
+}
+
+RECT CContainerUI::FloatRect(const CControlUI* child) const {
+    RECT f = Dpi().Scale(child->GetFloatPos());
+    return RECT{pos_.left + f.left, pos_.top + f.top, pos_.left + f.right, pos_.top + f.bottom};
+}
+
 RECT CContainerUI::InnerRect() const {
-    RECT rc{pos_.left + inset_.left, pos_.top + inset_.top, pos_.right - inset_.right, pos_.bottom - inset_.bottom};
-    if (scrollRange_ > 0) rc.right -= scrollBarWidth_;
+    RECT rc = InsetArea();
+    if (scrollRange_ > 0) rc.right -= Dpi().Scale(scrollBarWidth_);
     if (rc.right < rc.left) rc.right = rc.left;
     if (rc.bottom < rc.top) rc.bottom = rc.top;
     return rc;
@@ -119,8 +134,9 @@ void CContainerUI::UpdateScroll(int contentHeight, int viewHeight) {
 }
 
 RECT CContainerUI::ScrollBarRect() const {
-    return RECT{pos_.right - inset_.right - scrollBarWidth_, pos_.top + inset_.top, pos_.right - inset_.right,
-                pos_.bottom - inset_.bottom};
+    RECT rc = InsetArea();
+    rc.left = rc.right - Dpi().Scale(scrollBarWidth_);
+    return rc;
 }
 
 RECT CContainerUI::ThumbRect() const {
@@ -128,10 +144,11 @@ RECT CContainerUI::ThumbRect() const {
     int view = bar.bottom - bar.top;
     if (view <= 0 || scrollRange_ <= 0) return RECT{};
     int content = view + scrollRange_;
-    int thumb = std::max(20, view * view / content);
+    int thumb = std::max(Dpi().Scale(20), view * view / content);
     thumb = std::min(thumb, view);
     int top = bar.top + static_cast<int>(static_cast<long long>(view - thumb) * scrollPos_ / scrollRange_);
-    return RECT{bar.left + 1, top, bar.right - 1, top + thumb};
+    int margin = Dpi().Scale(1);
+    return RECT{bar.left + margin, top, bar.right - margin, top + thumb};
 }
 
 void CContainerUI::SetPos(RECT rc) {
@@ -140,11 +157,10 @@ void CContainerUI::SetPos(RECT rc) {
     for (CControlUI* item : items_) {
         if (!item->IsVisible()) continue;
         if (item->IsFloat()) {
-            RECT f = item->GetFloatPos();
-            item->SetPos(RECT{pos_.left + f.left, pos_.top + f.top, pos_.left + f.right, pos_.top + f.bottom});
+            item->SetPos(FloatRect(item));
             continue;
         }
-        RECT padding = item->GetPadding();
+        RECT padding = Dpi().Scale(item->GetPadding());
         RECT child{inner.left + padding.left, inner.top + padding.top, inner.right - padding.right,
                    inner.bottom - padding.bottom};
         SIZE size = item->EstimateSize(SIZE{child.right - child.left, child.bottom - child.top});
@@ -199,7 +215,8 @@ void CContainerUI::DoPaint(const Canvas& canvas, const RECT& clip) {
     }
     if (scrollRange_ > 0) {
         RECT thumb = ThumbRect();
-        FillRoundRect(canvas, thumb, SIZE{3, 3}, thumbHot_ || dragging_ ? scrollThumbHotColor_ : scrollThumbColor_, area);
+        DWORD color = thumbHot_ || dragging_ ? scrollThumbHotColor_ : scrollThumbColor_;
+        FillRoundRect(canvas, thumb, Dpi().Scale(SIZE{3, 3}), color, area);
     }
     PaintBorder(canvas, area);
 }
@@ -210,7 +227,7 @@ void CContainerUI::DoEvent(TEventUI& event) {
             case UIEVENT_SCROLLWHEEL: {
                 short delta = GET_WHEEL_DELTA_WPARAM(event.wParam);
                 int lines = std::max(1, std::abs(delta) / WHEEL_DELTA);
-                SetScrollPos(scrollPos_ + (delta < 0 ? 1 : -1) * lines * scrollLine_);
+                SetScrollPos(scrollPos_ + (delta < 0 ? 1 : -1) * lines * Dpi().Scale(scrollLine_));
                 return;
             }
             case UIEVENT_BUTTONDOWN: {

@@ -44,8 +44,8 @@ public:
     int GetScrollPos() const { return scrollPos_; }
     int GetScrollRange() const { return scrollRange_; }
     void SetScrollPos(int pos);
-    void LineUp() { SetScrollPos(scrollPos_ - scrollLine_); }
-    void LineDown() { SetScrollPos(scrollPos_ + scrollLine_); }
+    void LineUp() { SetScrollPos(scrollPos_ - Dpi().Scale(scrollLine_)); }
+    void LineDown() { SetScrollPos(scrollPos_ + Dpi().Scale(scrollLine_)); }
     void PageUp();
     void PageDown();
     // Scrolls so that the child is wholly visible.
@@ -63,10 +63,16 @@ public:
 protected:
     // Inner area: the position minus inset, and minus the scroll bar when shown.
     RECT InnerRect() const;
+    // The position minus the inset, in pixels.
+    RECT InsetArea() const;
+    // Where a float child goes: its layout position from this one's top left.
+    RECT FloatRect(const CControlUI* child) const;
     // Called by layouts with the height their children need.
     void UpdateScroll(int contentHeight, int viewHeight);
     RECT ScrollBarRect() const;
     RECT ThumbRect() const;
+    // A page of scrolling: the view less a line, at least a line.
+    int PageStep() const;
 
     std::vector<CControlUI*> items_;
     RECT inset_{};
@@ -76,7 +82,7 @@ protected:
     bool scrollEnabled_ = false;
     int scrollPos_ = 0;
     int scrollRange_ = 0;
-    int scrollLine_ = 40;
+    int scrollLine_ = 40;      // layout units, as the other sizes
     int scrollBarWidth_ = 8;
     DWORD scrollThumbColor_ = 0xFFC1C7D0;
     DWORD scrollThumbHotColor_ = 0xFF9AA3AF;

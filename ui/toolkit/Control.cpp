@@ -150,7 +150,12 @@ void CControlUI::SetFloatPos(const RECT& pos) {
     NeedParentUpdate();
 }
 
-SIZE CControlUI::EstimateSize(SIZE) { return fixedSize_; }
+SIZE CControlUI::EstimateSize(SIZE) { return Dpi().Scale(fixedSize_); }
+
+const DpiScale& CControlUI::Dpi() const {
+    static const DpiScale unscaled;
+    return manager_ ? manager_->GetDpiScale() : unscaled;
+}
 
 void CControlUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init) {
     if (manager_ && manager_ != manager) manager_->ReapObjects(this);
@@ -194,7 +199,7 @@ void CControlUI::DoPaint(const Canvas& canvas, const RECT& clip) {
 }
 
 void CControlUI::PaintBkColor(const Canvas& canvas, const RECT& clip) {
-    if (bkColor_ >> 24) FillRoundRect(canvas, pos_, borderRound_, bkColor_, clip);
+    if (bkColor_ >> 24) FillRoundRect(canvas, pos_, Dpi().Scale(borderRound_), bkColor_, clip);
 }
 
 void CControlUI::PaintBkImage(const Canvas& canvas, const RECT& clip) { DrawImage(canvas, clip, bkImageDesc_); }
@@ -202,23 +207,32 @@ void CControlUI::PaintBkImage(const Canvas& canvas, const RECT& clip) { DrawImag
 void CControlUI::PaintBorder(const Canvas& canvas, const RECT& clip) {
     if (!(borderColor_ >> 24)) return;
     if (borderSize_.left == 0 && borderSize_.top == 0 && borderSize_.right == 0 && borderSize_.bottom == 0) return;
-    DrawBorder(canvas, pos_, borderSize_, borderRound_, borderColor_, clip);
+    DrawBorder(canvas, pos_, Dpi().Scale(borderSize_), Dpi().Scale(borderRound_), borderColor_, clip);
 }
 
 bool CControlUI::DrawImage(const Canvas& canvas, const RECT& clip, const std::optional<ImageDescription>& image,
                            const RECT* area, size_t frame) {
     if (!image || !manager_) return false;
-    std::shared_ptr<const Image> decoded = manager_->GetImage(image->file);
+    ScaledImage best = manager_->GetScaledImage(image->file);
+    std::shared_ptr<const Image> decoded = best.image;
     if (!decoded || decoded->frames.empty()) return false;
+    const DpiScale& dpi = Dpi();
     RECT box = area ? *area : pos_;
     RECT dest = box;
     if (image->dest) {
-        dest = RECT{box.left + image->dest->left, box.top + image->dest->top, box.left + image->dest->right,
-                    box.top + image->dest->bottom};
+        RECT d = dpi.Scale(*image->dest);
+        dest = RECT{box.left + d.left, box.top + d.top, box.left + d.right, box.top + d.bottom};
     }
-    RECT source = image->source.value_or(RECT{0, 0, decoded->width, decoded->height});
+    // Source and corner are in the plain file's pixels; a double-size file has twice as many.
+    int k = best.density;
+    RECT source{0, 0, decoded->width, decoded->height};
+    if (image->source) source = RECT{image->source->left * k, image->source->top * k, image->source->right * k,
+                                     image->source->bottom * k};
+    const RECT& c = image->corner;
+    RECT corner{c.left * k, c.top * k, c.right * k, c.bottom * k};
+    RECT destCorner = dpi.Scale(c);
     const ImageFrame& f = decoded->frames[std::min(frame, decoded->frames.size() - 1)];
-    DuiLib::DrawImage(canvas, *decoded, f, dest, source, image->corner, image->fade, IntersectRects(clip, box));
+    DuiLib::DrawImage(canvas, *decoded, f, dest, source, corner, image->fade, IntersectRects(clip, box), &destCorner);
     return true;
 }
 
@@ -229,8 +243,8 @@ DWORD CControlUI::EffectiveTextColor() const {
 
 void CControlUI::DrawText(const Canvas& canvas, const RECT& clip, std::wstring_view text, const RECT& rc, DWORD color) {
     if (text.empty() || !manager_) return;
-    RECT box{rc.left + textStyle_.padding.left, rc.top + textStyle_.padding.top, rc.right - textStyle_.padding.right,
-             rc.bottom - textStyle_.padding.bottom};
+    RECT padding = Dpi().Scale(textStyle_.padding);
+    RECT box{rc.left + padding.left, rc.top + padding.top, rc.right - padding.right, rc.bottom - padding.bottom};
     TextFormat format;
     format.align = textStyle_.align;
     format.wordWrap = textStyle_.wordWrap;

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "ui/toolkit/Canvas.h"
+#include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/ImageDescription.h"
 #include "ui/toolkit/Notify.h"
 #include "ui/toolkit/UIString.h"
@@ -91,7 +92,8 @@ public:
     void SetTextAlign(UINT align);
     void SetShowHtml(bool markup);
 
-    // Geometry: position in client coordinates, set by the parent.
+    // Geometry: the position is in pixels of the client area, set by the
+    // parent; padding, fixed and float sizes are in layout units (96 DPI).
     const RECT& GetPos() const { return pos_; }
     virtual void SetPos(RECT rc);
     RECT GetPadding() const { return padding_; }
@@ -104,7 +106,7 @@ public:
     // A float control sits at `pos` relative to its parent's top left.
     void SetFloatPos(const RECT& pos);
     RECT GetFloatPos() const { return floatPos_; }
-    // The size a parent should give it; 0 on an axis means "stretch".
+    // The size in pixels a parent should give it; 0 on an axis means "stretch".
     virtual SIZE EstimateSize(SIZE available);
 
     CPaintManagerUI* GetManager() const { return manager_; }
@@ -135,6 +137,8 @@ protected:
     // notification checks it before it touches the control again, since
     // the handler may have removed the control or its container.
     std::weak_ptr<const void> Lifetime() const { return lifetime_; }
+    // The scale of the control's window (unscaled before it joins one).
+    const DpiScale& Dpi() const;
 
     virtual void PaintBkColor(const Canvas& canvas, const RECT& clip);
     virtual void PaintBkImage(const Canvas& canvas, const RECT& clip);

@@ -10,6 +10,7 @@ void CHorizontalLayoutUI::SetPos(RECT rc) {
     RECT inner = InnerRect();
     int viewWidth = std::max<int>(0, inner.right - inner.left);
     int height = std::max<int>(0, inner.bottom - inner.top);
+    int gap = Dpi().Scale(childPadding_);
 
     std::vector<CControlUI*> flow;
     for (CControlUI* item : items_)
@@ -17,12 +18,12 @@ void CHorizontalLayoutUI::SetPos(RECT rc) {
 
     int fixed = 0, stretch = 0;
     for (CControlUI* item : flow) {
-        RECT p = item->GetPadding();
+        RECT p = Dpi().Scale(item->GetPadding());
         SIZE size = item->EstimateSize(SIZE{viewWidth, height - p.top - p.bottom});
         fixed += p.left + p.right + size.cx;
         if (size.cx == 0) ++stretch;
     }
-    if (flow.size() > 1) fixed += childPadding_ * static_cast<int>(flow.size() - 1);
+    if (flow.size() > 1) fixed += gap * static_cast<int>(flow.size() - 1);
 
     int free = std::max(0, viewWidth - fixed);
     int share = stretch ? free / stretch : 0;
@@ -33,7 +34,7 @@ void CHorizontalLayoutUI::SetPos(RECT rc) {
     }
     int stretchLeft = stretch;
     for (CControlUI* item : flow) {
-        RECT p = item->GetPadding();
+        RECT p = Dpi().Scale(item->GetPadding());
         int available = std::max<int>(0, height - p.top - p.bottom);
         SIZE size = item->EstimateSize(SIZE{viewWidth, available});
         int w = size.cx;
@@ -45,12 +46,11 @@ void CHorizontalLayoutUI::SetPos(RECT rc) {
             else if (childAlign_ & DT_BOTTOM) y += available - h;
         }
         item->SetPos(RECT{x + p.left, y, x + p.left + w, y + h});
-        x += p.left + w + p.right + childPadding_;
+        x += p.left + w + p.right + gap;
     }
     for (CControlUI* item : items_) {
         if (!item->IsVisible() || !item->IsFloat()) continue;
-        RECT f = item->GetFloatPos();
-        item->SetPos(RECT{pos_.left + f.left, pos_.top + f.top, pos_.left + f.right, pos_.top + f.bottom});
+        item->SetPos(FloatRect(item));
     }
 }
 

@@ -9,7 +9,8 @@ CListHeaderItemUI::CListHeaderItemUI() { textStyle_.align = DT_LEFT | DT_VCENTER
 void CListHeaderItemUI::PaintBorder(const Canvas& canvas, const RECT& clip) {
     CLabelUI::PaintBorder(canvas, clip);
     if (sepColor_ >> 24) {
-        RECT sep{pos_.right - 1, pos_.top + 8, pos_.right, pos_.bottom - 8};
+        int inset = Dpi().Scale(8);
+        RECT sep{pos_.right - Dpi().Scale(1), pos_.top + inset, pos_.right, pos_.bottom - inset};
         FillRect(canvas, sep, sepColor_, clip);
     }
 }
@@ -31,7 +32,8 @@ void CListContainerElementUI::SetPos(RECT rc) {
     // Children take the header's columns in order.
     CControlUI::SetPos(rc);
     UpdateScroll(0, 0);
-    int top = pos_.top + inset_.top, bottom = pos_.bottom - inset_.bottom;
+    RECT inner = InsetArea();
+    int top = inner.top, bottom = inner.bottom;
     int column = 0;
     for (CControlUI* item : items_) {
         if (!item->IsVisible() || item->IsFloat()) continue;
@@ -40,7 +42,7 @@ void CListContainerElementUI::SetPos(RECT rc) {
             item->SetPos(RECT{pos_.right, top, pos_.right, top});
             continue;
         }
-        RECT p = item->GetPadding();
+        RECT p = Dpi().Scale(item->GetPadding());
         RECT box{cell->GetPos().left + p.left, top + p.top, cell->GetPos().right - p.right, bottom - p.bottom};
         SIZE size = item->EstimateSize(SIZE{box.right - box.left, box.bottom - box.top});
         if (size.cx > 0 && size.cx < box.right - box.left) {
@@ -95,8 +97,9 @@ void CListUI::SetPos(RECT rc) {
     header_->SetVisible(!headerHidden_ && header_->GetCount() > 0);
     if (headerHidden_) {
         // Laid out at no height before the rows, which take their columns from it.
-        int top = rc.top + inset_.top;
-        header_->SetPos(RECT{rc.left + inset_.left, top, rc.right - inset_.right, top});
+        RECT inset = Dpi().Scale(inset_);
+        int top = rc.top + inset.top;
+        header_->SetPos(RECT{rc.left + inset.left, top, rc.right - inset.right, top});
     }
     CVerticalLayoutUI::SetPos(rc);
 }

@@ -68,7 +68,7 @@ const std::optional<ImageDescription>& COptionUI::ImageForState() const {
 
 void COptionUI::PaintBkColor(const Canvas& canvas, const RECT& clip) {
     if (selected_ && selectedBkColor_) {
-        FillRoundRect(canvas, pos_, borderRound_, selectedBkColor_, clip);
+        FillRoundRect(canvas, pos_, Dpi().Scale(borderRound_), selectedBkColor_, clip);
         return;
     }
     CButtonUI::PaintBkColor(canvas, clip);

@@ -93,6 +93,7 @@ bool CPaintManagerUI::TranslateMessage(const MSG* msg) {
 
 void CPaintManagerUI::Init(HWND hwnd) {
     hwnd_ = hwnd;
+    dpi_ = DpiScale(WindowDpi(hwnd));
     if (std::find(Managers().begin(), Managers().end(), this) == Managers().end()) Managers().push_back(this);
 }
 
@@ -112,6 +113,31 @@ bool CPaintManagerUI::LoadResourceFile(std::wstring_view file, std::string& out)
 
 std::shared_ptr<const Image> CPaintManagerUI::GetImage(std::wstring_view file) const {
     return Resources::LoadImage(skinFolder_, file);
+}
+
+ScaledImage CPaintManagerUI::GetScaledImage(std::wstring_view file) const {
+    return PickImage(dpi_, file, [this](const std::wstring& name) { return GetImage(name); });
+}
+
+void CPaintManagerUI::SetDpi(int dpi, const RECT* placement) {
+    DpiScale old = dpi_;
+    dpi_ = DpiScale(dpi);
+    if (dpi_ == old || !hwnd_) return;
+    shapeSize_ = SIZE{};  // the corners are cut anew at the new size
+    shadowWindow_.reset();
+    NeedUpdate();
+    if (placement) {
+        SetWindowPos(hwnd_, nullptr, placement->left, placement->top, placement->right - placement->left,
+                     placement->bottom - placement->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    } else if (!(GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD)) {
+        RECT rc;
+        GetWindowRect(hwnd_, &rc);
+        int cx = MulDiv(rc.right - rc.left, dpi_.Dpi(), old.Dpi());
+        int cy = MulDiv(rc.bottom - rc.top, dpi_.Dpi(), old.Dpi());
+        SetWindowPos(hwnd_, nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    }
+    ApplyWindowShape();
+    UpdateShadow();
 }
 
 CControlUI* CPaintManagerUI::FindControl(std::wstring_view name) const {
@@ -155,7 +181,7 @@ void CPaintManagerUI::SendNotify(TNotifyUI& msg) {
 void CPaintManagerUI::SetInitSize(int cx, int cy) {
     initSize_ = SIZE{cx, cy};
     if (hwnd_ && cx > 0 && cy > 0 && !(GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD))
-        SetWindowPos(hwnd_, nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+        SetWindowPos(hwnd_, nullptr, 0, 0, dpi_.Scale(cx), dpi_.Scale(cy), SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
 void CPaintManagerUI::SetRoundCorner(int cx, int cy) {
@@ -227,6 +253,7 @@ std::shared_ptr<FontHandle> CPaintManagerUI::GetFont(int id, bool bold, bool und
     auto it = std::find_if(fonts_.begin(), fonts_.end(), [id](const FontEntry& f) { return f.id == id; });
     if (it != fonts_.end()) spec = it->spec;
     else if (defaultFont_ >= 0) spec = fonts_[defaultFont_].spec;
+    spec.size = dpi_.Scale(spec.size);  // drawn at the target size, never stretched
     spec.bold = spec.bold || bold;
     spec.underline = spec.underline || underline;
     spec.italic = spec.italic || italic;
@@ -298,7 +325,10 @@ void CPaintManagerUI::UpdateLayout() {
         needUpdate_ = false;
         RECT client{};
         if (hwnd_) GetClientRect(hwnd_, &client);
-        if (IsEmptyRect(client) && initSize_.cx > 0) client = RECT{0, 0, initSize_.cx, initSize_.cy};
+        if (IsEmptyRect(client) && initSize_.cx > 0) {
+            SIZE size = dpi_.Scale(initSize_);
+            client = RECT{0, 0, size.cx, size.cy};
+        }
         root_->SetPos(client);
     }
     needUpdate_ = false;
@@ -369,7 +399,8 @@ void CPaintManagerUI::ApplyWindowShape() {
         return;
     }
     // The system owns the region once it is set.
-    HRGN region = CreateRoundRectRgn(0, 0, size.cx + 1, size.cy + 1, roundCorner_.cx * 2, roundCorner_.cy * 2);
+    SIZE round = dpi_.Scale(roundCorner_);
+    HRGN region = CreateRoundRectRgn(0, 0, size.cx + 1, size.cy + 1, round.cx * 2, round.cy * 2);
     if (region && !SetWindowRgn(hwnd_, region, TRUE)) DeleteObject(region);
 }
 
@@ -500,6 +531,10 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             ApplyWindowShape();
             UpdateShadow();
             return false;
+        case WM_DPICHANGED:
+            // The window moved to a monitor of another scale.
+            SetDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+            return true;
         case WM_MOVE:
         case WM_SHOWWINDOW:
         case WM_WINDOWPOSCHANGED:

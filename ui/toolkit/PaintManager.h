@@ -12,6 +12,7 @@
 
 #include "ui/toolkit/Canvas.h"
 #include "ui/toolkit/Control.h"
+#include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/Font.h"
 #include "ui/toolkit/Image.h"
 #include "ui/toolkit/Notify.h"
@@ -70,6 +71,14 @@ public:
     const CDuiString& GetSkinFolder() const { return skinFolder_; }
     bool LoadResourceFile(std::wstring_view file, std::string& out) const;
     std::shared_ptr<const Image> GetImage(std::wstring_view file) const;
+    // The image to draw at this window's scale (a double-size file where there is one).
+    ScaledImage GetScaledImage(std::wstring_view file) const;
+
+    // The window's display scale: every layout value is multiplied by it.
+    const DpiScale& GetDpiScale() const { return dpi_; }
+    // Lays the window out for another DPI and resizes it in proportion, or
+    // places it at `placement` (the system's choice on a move to another monitor).
+    void SetDpi(int dpi, const RECT* placement = nullptr);
 
     // First control with this name in tree order.
     CControlUI* FindControl(std::wstring_view name) const;
@@ -85,7 +94,7 @@ public:
     void SendNotify(CControlUI* sender, std::wstring_view type, WPARAM wParam = 0, LPARAM lParam = 0);
     void SendNotify(TNotifyUI& msg);
 
-    // Window properties from the layout's Window element.
+    // Window properties from the layout's Window element, in layout units.
     SIZE GetInitSize() const { return initSize_; }
     void SetInitSize(int cx, int cy);
     SIZE GetMinInfo() const { return minInfo_; }
@@ -155,6 +164,7 @@ private:
     void UpdateShadow();
 
     HWND hwnd_ = nullptr;
+    DpiScale dpi_;
     std::unique_ptr<CControlUI> root_;
     CDuiString skinFolder_;
     std::vector<INotifyUI*> notifiers_;

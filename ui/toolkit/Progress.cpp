@@ -43,9 +43,9 @@ void CProgressUI::PaintStatusImage(const Canvas& canvas, const RECT& clip) {
     int done = static_cast<int>(static_cast<long long>(width) * (value_ - min_) / (max_ - min_));
     RECT bar{pos_.left, pos_.top, pos_.left + done, pos_.bottom};
     if (done <= 0) return;
-    if (foreColor_ >> 24) FillRoundRect(canvas, bar, borderRound_, foreColor_, IntersectRects(clip, bar));
+    if (foreColor_ >> 24) FillRoundRect(canvas, bar, Dpi().Scale(borderRound_), foreColor_, IntersectRects(clip, bar));
     if (!foreImage_) return;
-    const RECT& corner = foreImage_->corner;
+    RECT corner = Dpi().Scale(foreImage_->corner);
     bool stretches = corner.left || corner.right || corner.top || corner.bottom;
     if (stretches) {
         // Keep the rounded ends: never narrower than the two corners.

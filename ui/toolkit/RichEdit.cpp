@@ -17,9 +17,9 @@ CRichEditUI::~CRichEditUI() {
 }
 
 RECT CRichEditUI::HostRect() const {
-    RECT p = textStyle_.padding;
-    return RECT{pos_.left + p.left + borderSize_.left, pos_.top + p.top + borderSize_.top,
-                pos_.right - p.right - borderSize_.right, pos_.bottom - p.bottom - borderSize_.bottom};
+    RECT p = Dpi().Scale(textStyle_.padding), b = Dpi().Scale(borderSize_);
+    return RECT{pos_.left + p.left + b.left, pos_.top + p.top + b.top, pos_.right - p.right - b.right,
+                pos_.bottom - p.bottom - b.bottom};
 }
 
 void CRichEditUI::CreateHost() {
@@ -30,7 +30,6 @@ void CRichEditUI::CreateHost() {
     edit_ = CreateWindowExW(0, L"EDIT", text_.c_str(), style, 0, 0, 0, 0, manager_->GetPaintWindow(), nullptr,
                             GetModuleHandleW(nullptr), nullptr);
     if (!edit_) return;
-    SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(manager_->GetFontHandle(textStyle_.font)), FALSE);
     if (limit_ > 0) SendMessageW(edit_, EM_LIMITTEXT, static_cast<WPARAM>(limit_), 0);
     manager_->RegisterHostedEdit(this);
 }
@@ -42,6 +41,12 @@ void CRichEditUI::DoInit() {
 
 void CRichEditUI::SyncHostWindow() {
     if (!edit_) return;
+    // The font follows the window's scale (the cache keeps the handle alive).
+    HFONT font = manager_ ? manager_->GetFontHandle(textStyle_.font) : nullptr;
+    if (font && font != hostFont_) {
+        SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        hostFont_ = font;
+    }
     RECT rc = HostRect();
     bool show = IsVisibleInTree() && !IsEmptyRect(rc);
     if (show) {

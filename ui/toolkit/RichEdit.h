@@ -42,6 +42,7 @@ private:
     RECT HostRect() const;
 
     HWND edit_ = nullptr;
+    HFONT hostFont_ = nullptr;
     bool multiLine_ = true;
     bool readOnly_ = false;
     int limit_ = 0;

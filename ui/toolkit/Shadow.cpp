@@ -38,22 +38,25 @@ void DrawSoftShadow(std::vector<uint32_t>& pixels, int width, int height, int si
 
 std::vector<uint32_t> RenderShadow(const CPaintManagerUI& manager, SIZE window) {
     const WindowShadow& shadow = manager.GetShadow();
-    int size = std::max(0, shadow.size);
+    const DpiScale& dpi = manager.GetDpiScale();
+    int size = std::max(0, dpi.Scale(shadow.size));
     int width = window.cx + 2 * size, height = window.cy + 2 * size;
     if (width <= 0 || height <= 0) return {};
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
     std::shared_ptr<const Image> image = shadow.image.empty() ? nullptr : manager.GetImage(shadow.image);
     if (image && !image->frames.empty()) {
         Canvas canvas{nullptr, pixels.data(), width, height};
-        RECT corner = shadow.corner;
+        RECT corner = shadow.corner;  // in the image's pixels
         if (!corner.left && !corner.top && !corner.right && !corner.bottom) {
-            int c = std::min({size * 2, image->width / 2, image->height / 2});
+            int c = std::min({std::max(0, shadow.size) * 2, image->width / 2, image->height / 2});
             corner = RECT{c, c, c, c};
         }
+        RECT destCorner = dpi.Scale(corner);
         RECT all{0, 0, width, height};
-        DrawImage(canvas, *image, image->frames[0], all, RECT{0, 0, image->width, image->height}, corner, 255, all);
+        DrawImage(canvas, *image, image->frames[0], all, RECT{0, 0, image->width, image->height}, corner, 255, all,
+                  &destCorner);
     } else {
-        DrawSoftShadow(pixels, width, height, size, window, std::max<int>(0, manager.GetRoundCorner().cx),
+        DrawSoftShadow(pixels, width, height, size, window, std::max<int>(0, dpi.Scale(manager.GetRoundCorner().cx)),
                        shadow.color);
     }
     return pixels;
@@ -69,7 +72,7 @@ void ShadowWindow::Destroy() {
 
 void ShadowWindow::Update() {
     HWND target = manager_.GetPaintWindow();
-    int size = manager_.GetShadow().size;
+    int size = manager_.GetDpiScale().Scale(manager_.GetShadow().size);
     if (!target || !IsWindow(target) || !IsWindowVisible(target) || IsIconic(target) || IsZoomed(target) || size <= 0) {
         if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
         return;

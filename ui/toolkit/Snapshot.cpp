@@ -51,7 +51,8 @@ bool CaptureClient(HWND hwnd, Snapshot& out) {
 bool ComposeWindowPicture(const CPaintManagerUI& manager, const Snapshot& client, DWORD background, Snapshot& out) {
     if (client.width <= 0 || client.height <= 0) return false;
     const WindowShadow& shadow = manager.GetShadow();
-    int size = shadow.enabled ? std::max(0, shadow.size) : 0;
+    const DpiScale& dpi = manager.GetDpiScale();
+    int size = shadow.enabled ? std::max(0, dpi.Scale(shadow.size)) : 0;
     int margin = size + 16;
     out.width = client.width + 2 * margin;
     out.height = client.height + 2 * margin;
@@ -68,7 +69,7 @@ bool ComposeWindowPicture(const CPaintManagerUI& manager, const Snapshot& client
         DrawImage(canvas, image, image.frames[0], dest, RECT{0, 0, image.width, image.height}, RECT{}, 255, all);
     }
     // The window, cut to its rounded corners with soft edges.
-    double radius = std::max<LONG>(0, manager.GetRoundCorner().cx);
+    double radius = std::max(0, dpi.Scale(manager.GetRoundCorner().cx));
     for (int y = 0; y < client.height; ++y) {
         for (int x = 0; x < client.width; ++x) {
             double coverage = CornerCoverage(x, y, client.width, client.height, radius);

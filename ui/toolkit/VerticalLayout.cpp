@@ -6,8 +6,9 @@ namespace DuiLib {
 
 void CVerticalLayoutUI::SetPos(RECT rc) {
     CControlUI::SetPos(rc);
-    RECT full{pos_.left + inset_.left, pos_.top + inset_.top, pos_.right - inset_.right, pos_.bottom - inset_.bottom};
+    RECT full = InsetArea();
     int viewHeight = std::max<int>(0, full.bottom - full.top);
+    int gap = Dpi().Scale(childPadding_);
 
     std::vector<CControlUI*> flow;
     for (CControlUI* item : items_)
@@ -17,12 +18,12 @@ void CVerticalLayoutUI::SetPos(RECT rc) {
         fixed = 0;
         stretch = 0;
         for (CControlUI* item : flow) {
-            RECT p = item->GetPadding();
+            RECT p = Dpi().Scale(item->GetPadding());
             SIZE size = item->EstimateSize(SIZE{width - p.left - p.right, viewHeight});
             fixed += p.top + p.bottom + size.cy;
             if (size.cy == 0) ++stretch;
         }
-        if (flow.size() > 1) fixed += childPadding_ * static_cast<int>(flow.size() - 1);
+        if (flow.size() > 1) fixed += gap * static_cast<int>(flow.size() - 1);
     };
     int fixed = 0, stretch = 0;
     measure(full.right - full.left, fixed, stretch);
@@ -39,7 +40,7 @@ void CVerticalLayoutUI::SetPos(RECT rc) {
     }
     int stretchLeft = stretch;
     for (CControlUI* item : flow) {
-        RECT p = item->GetPadding();
+        RECT p = Dpi().Scale(item->GetPadding());
         int available = std::max<int>(0, width - p.left - p.right);
         SIZE size = item->EstimateSize(SIZE{available, viewHeight});
         int h = size.cy;
@@ -51,12 +52,11 @@ void CVerticalLayoutUI::SetPos(RECT rc) {
             else if (childAlign_ & DT_RIGHT) x += available - w;
         }
         item->SetPos(RECT{x, y + p.top, x + w, y + p.top + h});
-        y += p.top + h + p.bottom + childPadding_;
+        y += p.top + h + p.bottom + gap;
     }
     for (CControlUI* item : items_) {
         if (!item->IsVisible() || !item->IsFloat()) continue;
-        RECT f = item->GetFloatPos();
-        item->SetPos(RECT{pos_.left + f.left, pos_.top + f.top, pos_.left + f.right, pos_.top + f.bottom});
+        item->SetPos(FloatRect(item));
     }
 }
 

@@ -87,7 +87,8 @@ LRESULT WindowImplBase::OnNcHitTest(LPARAM lParam) {
     RECT client;
     GetClientRect(m_hWnd, &client);
     LONG style = GetWindowLongW(m_hWnd, GWL_STYLE);
-    RECT box = m_PaintManager.GetSizeBox();
+    const DpiScale& dpi = m_PaintManager.GetDpiScale();
+    RECT box = dpi.Scale(m_PaintManager.GetSizeBox());
     SIZE minSize = m_PaintManager.GetMinInfo(), maxSize = m_PaintManager.GetMaxInfo();
     bool fixed = minSize.cx > 0 && minSize.cx == maxSize.cx && minSize.cy == maxSize.cy;
     if ((style & WS_THICKFRAME) && !IsZoomed(m_hWnd) && !fixed) {
@@ -98,7 +99,7 @@ LRESULT WindowImplBase::OnNcHitTest(LPARAM lParam) {
         if (left) return HTLEFT;
         if (right) return HTRIGHT;
     }
-    RECT caption = m_PaintManager.GetCaptionRect();
+    RECT caption = dpi.Scale(m_PaintManager.GetCaptionRect());
     RECT area{client.left + caption.left, client.top + caption.top, client.right - caption.right,
               caption.bottom < 0 ? client.bottom : client.top + caption.bottom};
     if (PtInRect(&area, pt)) {
@@ -116,7 +117,8 @@ LRESULT WindowImplBase::OnGetMinMaxInfo(LPARAM lParam) {
     // Maximised, the frameless window covers the work area, not the taskbar.
     info->ptMaxPosition = POINT{monitor.rcWork.left - monitor.rcMonitor.left, monitor.rcWork.top - monitor.rcMonitor.top};
     info->ptMaxSize = POINT{monitor.rcWork.right - monitor.rcWork.left, monitor.rcWork.bottom - monitor.rcWork.top};
-    SIZE minSize = m_PaintManager.GetMinInfo(), maxSize = m_PaintManager.GetMaxInfo();
+    const DpiScale& dpi = m_PaintManager.GetDpiScale();
+    SIZE minSize = dpi.Scale(m_PaintManager.GetMinInfo()), maxSize = dpi.Scale(m_PaintManager.GetMaxInfo());
     if (minSize.cx > 0) info->ptMinTrackSize.x = minSize.cx;
     if (minSize.cy > 0) info->ptMinTrackSize.y = minSize.cy;
     if (maxSize.cx > 0) info->ptMaxTrackSize.x = info->ptMaxSize.x = std::min<LONG>(info->ptMaxSize.x, maxSize.cx);

@@ -1,0 +1,317 @@
+// Display scaling: the windows of both programs laid out, drawn and
+// hit-tested at the scale of the Wine prefix the run has (100 %, 150 % or
+// 200 %, from its LogPixels), then moved to a monitor of another scale and
+// back. VANTORO_EXPECT_DPI names the prefix's DPI.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+#include "UiTestSupport.h"
+#include "ui/toolkit/TextLayout.h"
+#include "ui/toolkit/UIlib.h"
+
+using namespace DuiLib;
+
+namespace {
+
+int ExpectedDpi() {
+    const char* value = std::getenv("VANTORO_EXPECT_DPI");
+    return value && *value ? std::atoi(value) : 96;
+}
+
+// The other scale a window is tried at: 150 % from a 100 % display, else 100 %.
+int OtherDpi(int dpi) { return dpi == 96 ? 144 : 96; }
+
+class Scale : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(uitest::UseOwnArchive()); }
+};
+
+std::vector<CControlUI*> Shown(CPaintManagerUI& manager) {
+    std::vector<CControlUI*> controls;
+    manager.GetRoot()->FindControl([&](CControlUI* c) {
+        if (c->IsVisibleInTree() && !IsEmptyRect(c->GetPos())) controls.push_back(c);
+        return false;
+    });
+    return controls;
+}
+
+std::map<CControlUI*, RECT> Positions(CPaintManagerUI& manager) {
+    std::map<CControlUI*, RECT> at;
+    for (CControlUI* c : Shown(manager)) at[c] = c->GetPos();
+    return at;
+}
+
+// The room a label's text has and the size the text takes at the window's scale.
+struct TextFit {
+    SIZE room{};
+    SIZE text{};
+    bool Fits() const { return text.cx <= room.cx + 1 && text.cy <= room.cy + 1; }
+};
+
+TextFit MeasureText(CPaintManagerUI& manager, CLabelUI* label) {
+    const TextStyle& style = label->GetTextStyle();
+    RECT pad = manager.GetDpiScale().Scale(style.padding), pos = label->GetPos();
+    TextFit fit;
+    fit.room = SIZE{pos.right - pos.left - pad.left - pad.right, pos.bottom - pos.top - pad.top - pad.bottom};
+    TextFormat format;
+    format.wordWrap = style.wordWrap;
+    format.font = style.font;
+    FontLookup fonts = [&manager](int id, bool bold, bool underline, bool italic) {
+        return manager.GetFont(id, bold, underline, italic);
+    };
+    std::wstring text = label->GetText();
+    HDC dc = CreateCompatibleDC(nullptr);
+    fit.text = MeasureTextRuns(dc, style.markup ? ParseMarkup(text) : PlainRuns(text), format, fonts,
+                               style.wordWrap ? fit.room.cx : 0);
+    DeleteDC(dc);
+    return fit;
+}
+
+// Labels with a text that is meant to be whole (an ellipsis may cut the others).
+std::vector<CLabelUI*> WholeTexts(CPaintManagerUI& manager) {
+    std::vector<CLabelUI*> labels;
+    for (CControlUI* c : Shown(manager)) {
+        auto* label = dynamic_cast<CLabelUI*>(c);
+        if (label && !dynamic_cast<CRichEditUI*>(c) && !label->GetText().empty() && !label->GetTextStyle().endEllipsis)
+            labels.push_back(label);
+    }
+    return labels;
+}
+
+// A move to a monitor of `dpi`, as Windows reports it, with the size it proposes.
+void MoveToMonitorOf(HWND hwnd, CPaintManagerUI& manager, int dpi) {
+    RECT rc;
+    GetWindowRect(hwnd, &rc);
+    SIZE size = DpiScale(dpi).Scale(manager.GetInitSize());
+    RECT suggested{rc.left, rc.top, rc.left + size.cx, rc.top + size.cy};
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    manager.UpdateLayout();
+    GetWindowRect(hwnd, &rc);
+    EXPECT_TRUE(EqualRect(&rc, &suggested)) << "the window takes the place Windows proposes";
+}
+
+LRESULT HitTest(HWND hwnd, POINT client) {
+    ClientToScreen(hwnd, &client);
+    return SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(client.x, client.y));
+}
+
+// The drag area ends at the layout's caption bottom, scaled: just above it the
+// window drags, just below it it does not (where no control takes the press).
+void ExpectCaptionEdge(uitest::TestWindow& window, CPaintManagerUI& manager) {
+    int bottom = manager.GetCaptionRect().bottom;
+    if (bottom <= 0) return;  // the whole window or none
+    int edge = manager.GetDpiScale().Scale(bottom);
+    RECT client;
+    GetClientRect(window.GetHWND(), &client);
+    auto passive = [&](POINT pt) {
+        CControlUI* c = manager.FindControl(pt);
+        return !c || !c->IsInteractive();
+    };
+    for (int x = 2; x < client.right; x += 7) {
+        POINT above{x, edge - 2}, below{x, edge + 2};
+        if (!passive(above) || !passive(below)) continue;
+        EXPECT_EQ(HitTest(window.GetHWND(), above), HTCAPTION) << "at " << x << "," << above.y;
+        EXPECT_EQ(HitTest(window.GetHWND(), below), HTCLIENT) << "at " << x << "," << below.y;
+        return;
+    }
+    ADD_FAILURE() << "no place to try the caption's edge";
+}
+
+struct Luma {
+    int width = 0, height = 0;
+    std::vector<double> v;
+    double At(int x, int y) const { return v[static_cast<size_t>(y) * width + x]; }
+};
+
+Luma LumaOf(const std::vector<uint32_t>& pixels, int stride, const RECT& rc) {
+    Luma out;
+    out.width = rc.right - rc.left;
+    out.height = rc.bottom - rc.top;
+    for (int y = rc.top; y < rc.bottom; ++y)
+        for (int x = rc.left; x < rc.right; ++x) {
+            uint32_t p = pixels[static_cast<size_t>(y) * stride + x];
+            out.v.push_back(0.299 * ((p >> 16) & 0xFF) + 0.587 * ((p >> 8) & 0xFF) + 0.114 * (p & 0xFF));
+        }
+    return out;
+}
+
+// What stretching a bitmap gives: bilinear, as good as stretching gets.
+Luma Stretch(const Luma& in, int width, int height) {
+    Luma out;
+    out.width = width;
+    out.height = height;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            double sx = std::clamp((x + 0.5) * in.width / width - 0.5, 0.0, in.width - 1.0);
+            double sy = std::clamp((y + 0.5) * in.height / height - 0.5, 0.0, in.height - 1.0);
+            int x0 = static_cast<int>(sx), y0 = static_cast<int>(sy);
+            int x1 = std::min(x0 + 1, in.width - 1), y1 = std::min(y0 + 1, in.height - 1);
+            double fx = sx - x0, fy = sy - y0;
+            double top = in.At(x0, y0) * (1 - fx) + in.At(x1, y0) * fx;
+            double bottom = in.At(x0, y1) * (1 - fx) + in.At(x1, y1) * fx;
+            out.v.push_back(top * (1 - fy) + bottom * fy);
+        }
+    return out;
+}
+
+// How steep the edges are: neighbour differences weighted by themselves. A
+// glyph edge drawn at its size steps in about a pixel; stretched, it ramps.
+double EdgeSteepness(const Luma& l) {
+    double sum = 0, squares = 0;
+    for (int y = 0; y + 1 < l.height; ++y)
+        for (int x = 0; x + 1 < l.width; ++x) {
+            for (double d : {std::abs(l.At(x + 1, y) - l.At(x, y)), std::abs(l.At(x, y + 1) - l.At(x, y))}) {
+                sum += d;
+                squares += d * d;
+            }
+        }
+    return sum > 0 ? squares / sum : 0;
+}
+
+}  // namespace
+
+// Each layout of Fixer and Dumper at the display's scale: the window and every
+// control sized by it, the texts still inside their controls, the caption's
+// drag area and the combo's drop-down scaled; then moved to a monitor of
+// another scale and back, which leaves it exactly as it was.
+TEST_F(Scale, EveryWindowFollowsTheDisplayScale) {
+    const int dpi = ExpectedDpi(), other = OtherDpi(dpi);
+    for (const wchar_t* layout :
+         {L"MainUI.xml", L"CheckProgress.xml", L"SolutionUI.xml", L"UpdateUI.xml", L"Msgbox.xml", L"ReportUI.xml"}) {
+        SCOPED_TRACE(testing::Message() << layout);
+        uitest::TestWindow window(layout);
+        ASSERT_TRUE(window.Open());
+        CPaintManagerUI& manager = window.GetPaintManager();
+        ASSERT_EQ(manager.GetDpiScale().Dpi(), dpi) << "the toolkit reads the display's scale";
+        RECT rc;
+        GetWindowRect(window.GetHWND(), &rc);
+        SIZE size = manager.GetDpiScale().Scale(manager.GetInitSize());
+        EXPECT_EQ(rc.right - rc.left, size.cx);
+        EXPECT_EQ(rc.bottom - rc.top, size.cy);
+        auto* combo = window.Find<CComboUI>(L"versioncombo");
+        if (combo) {
+            for (const wchar_t* item : {L"2019", L"2020", L"2021"}) combo->AddItem(item);
+            manager.UpdateLayout();
+        }
+        // What follows the scale besides the layout: the drag area and the drop-down.
+        auto expectScaledInput = [&] {
+            ExpectCaptionEdge(window, manager);
+            if (!combo) return;
+            ASSERT_TRUE(combo->ShowDropDown());
+            RECT drop, at = combo->GetPos();
+            GetWindowRect(combo->GetDropDownWindow(), &drop);
+            POINT below{at.left, at.bottom};
+            ClientToScreen(window.GetHWND(), &below);
+            EXPECT_EQ(drop.left, below.x);
+            EXPECT_EQ(drop.right - drop.left, at.right - at.left);
+            EXPECT_EQ(drop.bottom - drop.top, 2 + 3 * manager.GetDpiScale().Scale(combo->GetItemStyle().height));
+            combo->CloseDropDown();
+        };
+        expectScaledInput();
+
+        // The same window at the other scale: each control where scaling puts it.
+        std::map<CControlUI*, RECT> here = Positions(manager);
+        std::map<CLabelUI*, TextFit> texts;
+        for (CLabelUI* label : WholeTexts(manager)) texts[label] = MeasureText(manager, label);
+        MoveToMonitorOf(window.GetHWND(), manager, other);
+        ASSERT_EQ(manager.GetDpiScale().Dpi(), other);
+        expectScaledInput();
+        std::map<CControlUI*, RECT> there = Positions(manager);
+        ASSERT_EQ(there.size(), here.size());
+        // From 150 % to 200 % a layout's rounding adds up along a row of controls.
+        const int slack = 3;
+        for (const auto& [control, pos] : here) {
+            SCOPED_TRACE(testing::Message() << "control " << control->GetName().c_str() << " "
+                                            << control->GetClass().c_str());
+            RECT expected{MulDiv(pos.left, other, dpi), MulDiv(pos.top, other, dpi), MulDiv(pos.right, other, dpi),
+                          MulDiv(pos.bottom, other, dpi)};
+            RECT got = there[control];
+            EXPECT_NEAR(got.left, expected.left, slack);
+            EXPECT_NEAR(got.top, expected.top, slack);
+            EXPECT_NEAR(got.right, expected.right, slack);
+            EXPECT_NEAR(got.bottom, expected.bottom, slack);
+        }
+        for (const auto& [label, fit] : texts) {
+            SCOPED_TRACE(testing::Message() << "text of " << label->GetName().c_str());
+            TextFit now = MeasureText(manager, label);
+            // Fonts are made at the scaled size, so the text grows with its box.
+            EXPECT_NEAR(now.text.cy, fit.text.cy * other / double(dpi), 2 + fit.text.cy * 0.1);
+            const TextFit& unscaled = dpi == 96 ? fit : now;
+            const TextFit& scaled = dpi == 96 ? now : fit;
+            if (unscaled.Fits())
+                EXPECT_TRUE(scaled.Fits()) << "needs " << scaled.text.cx << "x" << scaled.text.cy << " in "
+                                           << scaled.room.cx << "x" << scaled.room.cy;
+        }
+        MoveToMonitorOf(window.GetHWND(), manager, dpi);
+        EXPECT_EQ(Positions(manager).size(), here.size());
+        for (const auto& [control, pos] : Positions(manager))
+            EXPECT_TRUE(EqualRect(&pos, &here[control])) << "back at the first scale: " << control->GetName().c_str();
+        window.Close(IDOK);
+        uitest::Pump(20);
+    }
+}
+
+// Text at 150 % or 200 % is drawn with fonts made at that size, not stretched
+// from a 100 % picture: its glyph edges stay steep where stretching ramps them.
+TEST_F(Scale, TextIsDrawnSharpAtTheTargetSize) {
+    const int dpi = ExpectedDpi();
+    const int target = dpi == 96 ? 144 : dpi;
+    uitest::TestWindow window(L"Msgbox.xml");
+    ASSERT_TRUE(window.Open());
+    CPaintManagerUI& manager = window.GetPaintManager();
+    auto* text = window.Find<CLabelUI>(L"contentlbl");
+    ASSERT_TRUE(text);
+    text->SetText(L"网络请求失败，是否联系客服处理？ Network 404");
+    auto render = [&](int at, Luma& out) {
+        manager.SetDpi(at);
+        std::vector<uint32_t> pixels;
+        int width = 0, height = 0;
+        ASSERT_TRUE(manager.RenderToPixels(pixels, width, height));
+        out = LumaOf(pixels, width, text->GetPos());
+    };
+    Luma base, scaled;
+    render(96, base);
+    render(target, scaled);
+    ASSERT_GT(scaled.width, base.width);
+    double drawn = EdgeSteepness(scaled), stretched = EdgeSteepness(Stretch(base, scaled.width, scaled.height));
+    EXPECT_GT(drawn, stretched * 1.2) << "drawn " << drawn << ", stretched " << stretched;
+    window.Close(IDOK);
+    uitest::Pump(20);
+}
+
+// Above 100 % an image with a double-size twin is drawn from the twin: at
+// 200 % the close button shows the twin's pixels one for one over its bar.
+TEST_F(Scale, ImagesAreDrawnFromTheirDoubleSizeTwin) {
+    uitest::TestWindow window(L"Msgbox.xml");
+    ASSERT_TRUE(window.Open());
+    CPaintManagerUI& manager = window.GetPaintManager();
+    manager.SetDpi(192);
+    std::vector<uint32_t> pixels;
+    int width = 0, height = 0;
+    ASSERT_TRUE(manager.RenderToPixels(pixels, width, height));
+    std::shared_ptr<const Image> twin = manager.GetImage(L"img/close@2x.png");
+    ASSERT_TRUE(twin);
+    RECT at = window.Find(L"closebtn")->GetPos();
+    ASSERT_EQ(at.right - at.left, 84);
+    ASSERT_EQ(at.bottom - at.top, 60);
+    const DWORD bar = 0xFF0081F3;
+    int worst = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 84; ++x) {
+            uint32_t src = twin->frames[0].pixels[static_cast<size_t>(y) * twin->width + x];
+            uint32_t got = pixels[static_cast<size_t>(at.top + y) * width + at.left + x];
+            uint32_t a = src >> 24;
+            for (int shift : {0, 8, 16}) {
+                int expected = static_cast<int>(((src >> shift) & 0xFF) + ((bar >> shift) & 0xFF) * (255 - a) / 255);
+                worst = std::max(worst, std::abs(expected - static_cast<int>((got >> shift) & 0xFF)));
+            }
+        }
+    EXPECT_LE(worst, 2);
+    window.Close(IDOK);
+    uitest::Pump(20);
+}

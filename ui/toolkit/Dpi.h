@@ -1,0 +1,57 @@
+// Display scaling. Layouts, fonts and images are written for 96 DPI; each
+// window's paint manager holds the DPI of the monitor the window is on, and
+// every layout value becomes pixels through that DpiScale where it is used
+// (laying out, painting, hit-testing, sizing the window). Stored values
+// stay in layout units, so a move to a monitor of another scale only lays
+// the window out again.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "ui/toolkit/Image.h"
+
+namespace DuiLib {
+
+class DpiScale {
+public:
+    static constexpr int kBaseDpi = 96;
+
+    constexpr DpiScale() = default;
+    explicit constexpr DpiScale(int dpi) : dpi_(dpi > 0 ? dpi : kBaseDpi) {}
+
+    int Dpi() const { return dpi_; }
+
+    // Layout units to pixels, rounded to the nearest pixel.
+    int Scale(int value) const { return dpi_ == kBaseDpi ? value : MulDiv(value, dpi_, kBaseDpi); }
+    SIZE Scale(SIZE size) const { return SIZE{Scale(size.cx), Scale(size.cy)}; }
+    // Each edge on its own, so that touching rectangles still touch.
+    RECT Scale(const RECT& rc) const { return RECT{Scale(rc.left), Scale(rc.top), Scale(rc.right), Scale(rc.bottom)}; }
+
+    friend bool operator==(const DpiScale&, const DpiScale&) = default;
+
+private:
+    int dpi_ = kBaseDpi;
+};
+
+// The DPI a window is drawn at: its monitor's where the system scales per
+// monitor (Windows 10 1607 and later), else the screen's (LOGPIXELSX).
+int WindowDpi(HWND hwnd);
+
+// An image file chosen for a scale: a drawn-at-double-size variant
+// ("img/logo@2x.png" beside "img/logo.png") where the scale is above 100 %
+// and the archive has one, else the file itself. Layout coordinates of the
+// image (source, corner) are multiplied by density to address its pixels.
+struct ScaledImage {
+    std::shared_ptr<const Image> image;
+    int density = 1;
+};
+// "img/logo.png" -> "img/logo@2x.png".
+std::wstring DoubleSizeName(std::wstring_view file);
+using ImageLoader = std::function<std::shared_ptr<const Image>(const std::wstring&)>;
+ScaledImage PickImage(const DpiScale& scale, std::wstring_view file, const ImageLoader& load);
+
+}  // namespace DuiLib
