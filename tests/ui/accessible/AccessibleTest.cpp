@@ -31,7 +31,7 @@ const wchar_t kEveryKind[] = LR"(<Window size="420,420"><VerticalLayout>
   <Combo name="combo" height="30" width="120" selectedid="1"><ListLabelElement text="一"/><ListLabelElement text="二"/></Combo>
   <TabLayout name="tab" height="70">
     <VerticalLayout><Progress name="prog" height="20" value="37"/><RichEdit name="edit" height="30" text="写" tooltip="备注"/></VerticalLayout>
-    <Label text="第二页"/>
+    <VerticalLayout><Label text="第二页"/></VerticalLayout>
   </TabLayout>
   <List name="list" height="130"><ListHeader height="30"><ListHeaderItem text="名" width="200"/><ListHeaderItem text="操作"/></ListHeader>
     <ListContainerElement name="row1" height="40"><Label text="行一"/><Button name="rowbtn" text="下载" width="60"/></ListContainerElement>
@@ -106,7 +106,8 @@ TEST_F(AccessibleTest, EveryKindOfControlShowsItsRoleNameStateAndValue) {
         L"  page [selected]",
         L"    progress = 37%",
         L"    edit 备注 = 写",
-        L"  text 第二页 [invisible]",
+        L"  page [invisible]",
+        L"    text 第二页 [invisible]",
         L"list",
         L"  item 行一",
         L"    text 行一",
