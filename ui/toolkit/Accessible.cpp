@@ -188,18 +188,24 @@ LONG StateOf(CPaintManagerUI& manager, CControlUI* c) {
     return state;
 }
 
+std::atomic<long> live{0};
+
 }  // namespace
+
+long Accessible::LiveCount() { return live; }
 
 Accessible::Accessible(const std::shared_ptr<AccessibleWindow>& window, CControlUI* control)
     : window_(window), control_(control) {
     if (control) alive_ = control->Lifetime();
+    ++live;
 }
 
-Accessible::~Accessible() = default;
+Accessible::~Accessible() { --live; }
 
 ComPtr<Accessible> Accessible::Create(const std::shared_ptr<AccessibleWindow>& window, CControlUI* control) {
+    // Takes the new object's one reference; MinGW's ComPtr::Attach would add a second.
     ComPtr<Accessible> object;
-    object.Attach(new (std::nothrow) Accessible(window, control));
+    *object.GetAddressOf() = new (std::nothrow) Accessible(window, control);
     return object;
 }
 

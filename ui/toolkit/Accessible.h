@@ -22,6 +22,8 @@ public:
     // The window's client area when control is null.
     static Microsoft::WRL::ComPtr<Accessible> Create(const std::shared_ptr<AccessibleWindow>& window,
                                                      CControlUI* control);
+    // Objects not yet released by every holder (for leak checks).
+    static long LiveCount();
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;

@@ -5,6 +5,7 @@
 
 #include "ReaderView.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/toolkit/Accessible.h"
 #include "ui/toolkit/AccessibleWindow.h"
 
 using namespace DuiLib;
@@ -232,4 +233,12 @@ TEST_F(AccessibleTest, ObjectsOfGoneControlsAndWindowsSaySoAndNeverCrash) {
     EXPECT_EQ(client->get_accChildCount(&count), CO_E_OBJNOTCONNECTED);
     EXPECT_EQ(reader::NameOf(ok.Get(), &result), L"");
     EXPECT_EQ(result, CO_E_OBJNOTCONNECTED);
+
+    // Every object that went to the reader is freed once the reader lets go.
+    row.Reset();
+    ok.Reset();
+    children.Reset();
+    byId.Reset();
+    client.Reset();
+    EXPECT_EQ(Accessible::LiveCount(), 0);
 }
