@@ -28,7 +28,9 @@ AccessibleWindow& CPaintManagerUI::GetAccessible() {
     return *accessible_;
 }
 
-bool AccessibleWindow::Handles(UINT uMsg) { return uMsg == WM_GETOBJECT || uMsg == ActionMessage(); }
+bool AccessibleWindow::Handles(UINT uMsg) {
+    return uMsg == WM_GETOBJECT || (uMsg == ActionMessage() && uMsg != 0);  // 0: registration failed
+}
 
 bool AccessibleWindow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (uMsg == ActionMessage()) {
