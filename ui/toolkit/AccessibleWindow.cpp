@@ -1,6 +1,7 @@
 #include "ui/toolkit/AccessibleWindow.h"
 
 #include <algorithm>
+#include <new>
 
 #include "ui/toolkit/Accessible.h"
 #include "ui/toolkit/Button.h"
@@ -88,8 +89,12 @@ void DoDefaultAction(CControlUI* control) {
 void NotifyFocusChanged(CPaintManagerUI& manager, CControlUI* control) {
     HWND hwnd = manager.GetPaintWindow();
     if (!hwnd) return;
-    LONG child = control ? manager.GetAccessible().ChildId(control) : CHILDID_SELF;
-    NotifyWinEvent(EVENT_OBJECT_FOCUS, hwnd, OBJID_CLIENT, child);
+    try {
+        LONG child = control ? manager.GetAccessible().ChildId(control) : CHILDID_SELF;
+        NotifyWinEvent(EVENT_OBJECT_FOCUS, hwnd, OBJID_CLIENT, child);
+    } catch (const std::bad_alloc&) {
+        // The reader misses one focus change; the focus itself has moved.
+    }
 }
 
 }  // namespace DuiLib
