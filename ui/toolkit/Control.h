@@ -132,7 +132,6 @@ public:
     // "name='value' other='x'": applies each pair with SetAttribute.
     void ApplyAttributeList(std::wstring_view list);
 
-protected:
     // Expires when the control is destroyed: an action that sent a
     // notification checks it before it touches the control again, since
     // the handler may have removed the control or its container.
@@ -140,6 +139,7 @@ protected:
     // The scale of the control's window (unscaled before it joins one).
     const DpiScale& Dpi() const;
 
+protected:
     virtual void PaintBkColor(const Canvas& canvas, const RECT& clip);
     virtual void PaintBkImage(const Canvas& canvas, const RECT& clip);
     virtual void PaintStatusImage(const Canvas&, const RECT&) {}

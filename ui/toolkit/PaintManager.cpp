@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "ui/toolkit/AccessibleWindow.h"
 #include "ui/toolkit/Attributes.h"
 #include "ui/toolkit/Button.h"
 #include "ui/toolkit/Combo.h"
@@ -510,6 +511,7 @@ void CPaintManagerUI::DispatchMouse(int type, WPARAM wParam, LPARAM lParam) {
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     result = 0;
     if (!hwnd_) return false;
+    if (AccessibleWindow::Handles(uMsg)) return GetAccessible().HandleMessage(uMsg, wParam, lParam, result);
     switch (uMsg) {
         case WM_PAINT: {
             UpdateLayout();  // before BeginPaint, so what layout invalidates is painted now

@@ -21,6 +21,7 @@
 
 namespace DuiLib {
 
+class AccessibleWindow;
 class ShadowWindow;
 class CRichEditUI;
 
@@ -144,6 +145,8 @@ public:
     void RegisterHostedEdit(CRichEditUI* edit);
     void UnregisterHostedEdit(CRichEditUI* edit);
     void UpdateToolTip();
+    // What screen readers see of this window; made on first use.
+    AccessibleWindow& GetAccessible();
 
 private:
     struct TimerInfo {
@@ -197,6 +200,7 @@ private:
     std::wstring toolTipText_;
     std::vector<CRichEditUI*> edits_;
     SIZE shapeSize_{};
+    std::shared_ptr<AccessibleWindow> accessible_;  // readers' objects hold it weakly
 };
 
 }  // namespace DuiLib
