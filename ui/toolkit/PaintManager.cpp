@@ -1,13 +1,10 @@
 #include "ui/toolkit/PaintManager.h"
 
-#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
 
 #include "ui/toolkit/Attributes.h"
-#include "ui/toolkit/Button.h"
-#include "ui/toolkit/Combo.h"
 #include "ui/toolkit/RichEdit.h"
 #include "ui/toolkit/Shadow.h"
 
@@ -19,17 +16,6 @@ std::vector<CPaintManagerUI*>& Managers() {
     return managers;
 }
 
-TEventUI MakeEvent(int type, CControlUI* sender, POINT pt, WPARAM wParam = 0, LPARAM lParam = 0) {
-    TEventUI event;
-    event.Type = type;
-    event.pSender = sender;
-    event.dwTimestamp = GetTickCount();
-    event.ptMouse = pt;
-    event.wParam = wParam;
-    event.lParam = lParam;
-    return event;
-}
-
 bool IsDescendant(CControlUI* control, CControlUI* ancestor) {
     for (CControlUI* c = control; c; c = c->GetParent())
         if (c == ancestor) return true;
@@ -39,6 +25,17 @@ bool IsDescendant(CControlUI* control, CControlUI* ancestor) {
 }  // namespace
 
 CPaintManagerUI::CPaintManagerUI() = default;
+
+TEventUI CPaintManagerUI::MakeEvent(int type, CControlUI* sender, POINT pt, WPARAM wParam, LPARAM lParam) {
+    TEventUI event;
+    event.Type = type;
+    event.pSender = sender;
+    event.dwTimestamp = GetTickCount();
+    event.ptMouse = pt;
+    event.wParam = wParam;
+    event.lParam = lParam;
+    return event;
+}
 
 CPaintManagerUI::~CPaintManagerUI() {
     // Controls reap themselves from this manager while the tree goes.
@@ -382,100 +379,6 @@ void CPaintManagerUI::UpdateShadow() {
     shadowWindow_->Update();
 }
 
-void CPaintManagerUI::SetHot(CControlUI* control, POINT pt) {
-    if (control && !control->IsEnabledInTree()) control = nullptr;
-    if (control == hot_) return;
-    CControlUI* old = hot_;
-    hot_ = control;
-    if (old) {
-        TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, old, pt);
-        old->DoEvent(event);
-    }
-    if (control && hot_ == control) {
-        TEventUI event = MakeEvent(UIEVENT_MOUSEENTER, control, pt);
-        control->DoEvent(event);
-    }
-    UpdateToolTip();
-}
-
-void CPaintManagerUI::UpdateToolTip() {
-    if (!hwnd_ || hot_ == toolTipFor_) return;
-    toolTipFor_ = hot_;
-    TTTOOLINFOW info{};
-    info.cbSize = TTTOOLINFOW_V2_SIZE;  // comctl32 5 rejects the larger struct
-    info.hwnd = hwnd_;
-    info.uId = 1;
-    if (toolTip_) SendMessageW(toolTip_, TTM_DELTOOL, 0, reinterpret_cast<LPARAM>(&info));
-    if (!hot_ || hot_->GetToolTip().empty()) return;
-    if (!toolTip_) {
-        static bool initialised = false;
-        if (!initialised) {
-            INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
-            InitCommonControlsEx(&controls);
-            initialised = true;
-        }
-        toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                                   GetModuleHandleW(nullptr), nullptr);
-        if (!toolTip_) return;
-        SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, 400);
-    }
-    toolTipText_ = hot_->GetToolTip();
-    info.uFlags = TTF_SUBCLASS;
-    info.rect = hot_->GetPos();
-    info.lpszText = toolTipText_.data();
-    SendMessageW(toolTip_, TTM_ADDTOOL, 0, reinterpret_cast<LPARAM>(&info));
-}
-
-void CPaintManagerUI::DispatchMouse(int type, WPARAM wParam, LPARAM lParam) {
-    POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    switch (type) {
-        case UIEVENT_MOUSEMOVE: {
-            if (!trackingMouse_) {
-                TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd_, 0};
-                trackingMouse_ = TrackMouseEvent(&track) != FALSE;
-            }
-            if (capture_) {
-                TEventUI event = MakeEvent(UIEVENT_MOUSEMOVE, capture_, pt, wParam, lParam);
-                capture_->DoEvent(event);
-                return;
-            }
-            SetHot(FindControl(pt), pt);
-            if (hot_) {
-                TEventUI event = MakeEvent(UIEVENT_MOUSEMOVE, hot_, pt, wParam, lParam);
-                hot_->DoEvent(event);
-            }
-            return;
-        }
-        case UIEVENT_BUTTONDOWN: {
-            CControlUI* control = FindControl(pt);
-            if (!control || !control->IsEnabledInTree()) return;
-            SetHot(control, pt);
-            capture_ = control;
-            ::SetCapture(hwnd_);
-            if (control->IsInteractive()) {
-                if (!dynamic_cast<CRichEditUI*>(control) && ::GetFocus() != hwnd_) ::SetFocus(hwnd_);
-                SetFocus(control);
-            }
-            if (capture_ != control) return;  // focus handling removed it
-            TEventUI event = MakeEvent(UIEVENT_BUTTONDOWN, control, pt, wParam, lParam);
-            control->DoEvent(event);
-            return;
-        }
-        case UIEVENT_BUTTONUP: {
-            CControlUI* control = capture_;
-            capture_ = nullptr;
-            if (GetCapture() == hwnd_) ReleaseCapture();
-            if (!control) return;
-            TEventUI event = MakeEvent(UIEVENT_BUTTONUP, control, pt, wParam, lParam);
-            control->DoEvent(event);  // may close the window or remove the control
-            return;
-        }
-        default:
-            return;
-    }
-}
-
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     result = 0;
     if (!hwnd_) return false;
@@ -512,54 +415,16 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             }
             return false;
         case WM_MOUSEMOVE:
-            DispatchMouse(UIEVENT_MOUSEMOVE, wParam, lParam);
-            return true;
         case WM_MOUSELEAVE:
-            trackingMouse_ = false;
-            if (!capture_) SetHot(nullptr, POINT{});
-            return true;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
-            DispatchMouse(UIEVENT_BUTTONDOWN, wParam, lParam);
-            return true;
         case WM_LBUTTONUP:
-            DispatchMouse(UIEVENT_BUTTONUP, wParam, lParam);
-            return true;
         case WM_CAPTURECHANGED:
-            if (capture_ && reinterpret_cast<HWND>(lParam) != hwnd_) {
-                // Capture taken away: the press ends outside every control.
-                CControlUI* control = capture_;
-                capture_ = nullptr;
-                TEventUI event = MakeEvent(UIEVENT_BUTTONUP, control, POINT{-30000, -30000});
-                control->DoEvent(event);
-            }
-            return false;
-        case WM_MOUSEWHEEL: {
-            POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            ScreenToClient(hwnd_, &pt);
-            CControlUI* control = FindControl(pt);
-            if (!control) return false;
-            TEventUI event = MakeEvent(UIEVENT_SCROLLWHEEL, control, pt, wParam, lParam);
-            control->DoEvent(event);
-            return true;
-        }
-        case WM_SETCURSOR: {
-            if (LOWORD(lParam) != HTCLIENT) return false;
-            bool hand = hot_ && hot_->IsEnabledInTree() &&
-                        (dynamic_cast<CButtonUI*>(hot_) || dynamic_cast<CComboUI*>(hot_));
-            SetCursor(LoadCursorW(nullptr, hand ? IDC_HAND : IDC_ARROW));
-            result = TRUE;
-            return true;
-        }
+        case WM_MOUSEWHEEL:
+        case WM_SETCURSOR:
         case WM_KEYDOWN:
-        case WM_CHAR: {
-            if (!focus_) return false;
-            TEventUI event = MakeEvent(uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR, focus_, POINT{}, wParam,
-                                       lParam);
-            event.chKey = static_cast<wchar_t>(wParam);
-            focus_->DoEvent(event);
-            return true;
-        }
+        case WM_CHAR:
+            return HandleInput(uMsg, wParam, lParam, result);
         case WM_TIMER: {
             auto it = std::find_if(timers_.begin(), timers_.end(),
                                    [wParam](const TimerInfo& t) { return t.windowId == wParam; });

@@ -134,7 +134,7 @@ public:
     void ReapObjects(CControlUI* control);
     void RegisterHostedEdit(CRichEditUI* edit);
     void UnregisterHostedEdit(CRichEditUI* edit);
-    void UpdateToolTip();
+    void UpdateToolTip();  // ToolTip.cpp
 
 private:
     struct TimerInfo {
@@ -147,7 +147,10 @@ private:
         FontSpec spec;
     };
 
+    static TEventUI MakeEvent(int type, CControlUI* sender, POINT pt, WPARAM wParam = 0, LPARAM lParam = 0);
     bool PaintBuffer(const RECT& area, RECT& painted);
+    // Mouse and keyboard messages (Input.cpp).
+    bool HandleInput(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void DispatchMouse(int type, WPARAM wParam, LPARAM lParam);
     void SetHot(CControlUI* control, POINT pt);
     void SyncHostedEdits();
