@@ -47,6 +47,7 @@ void CPaintManagerUI::DispatchMouse(int type, WPARAM wParam, LPARAM lParam) {
             return;
         }
         case UIEVENT_BUTTONDOWN: {
+            ShowFocusMark(false);
             CControlUI* control = FindControl(pt);
             if (!control || !control->IsEnabledInTree()) return;
             SetHot(control, pt);
@@ -119,6 +120,7 @@ bool CPaintManagerUI::HandleInput(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESU
         }
         case WM_KEYDOWN:
         case WM_CHAR: {
+            if (uMsg == WM_KEYDOWN && HandleFocusKey(static_cast<UINT>(wParam))) return true;
             if (!focus_) return false;
             TEventUI event = MakeEvent(uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR, focus_, POINT{}, wParam,
                                        lParam);

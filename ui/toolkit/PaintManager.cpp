@@ -73,13 +73,14 @@ void CPaintManagerUI::MessageLoop() {
 }
 
 bool CPaintManagerUI::TranslateMessage(const MSG* msg) {
-    if (!msg || msg->message != WM_KEYDOWN || msg->wParam != VK_ESCAPE) return false;
-    // Escape in a hosted child (an edit box) closes the toolkit window around it.
+    if (!msg || msg->message != WM_KEYDOWN || (msg->wParam != VK_ESCAPE && msg->wParam != VK_TAB)) return false;
+    // Escape in a hosted child (an edit box) closes the toolkit window around
+    // it; Tab moves on from it.
     HWND root = GetAncestor(msg->hwnd, GA_ROOT);
     if (!root || root == msg->hwnd) return false;
     for (CPaintManagerUI* manager : Managers()) {
         if (manager->hwnd_ == root) {
-            SendMessageW(root, WM_KEYDOWN, VK_ESCAPE, msg->lParam);
+            SendMessageW(root, WM_KEYDOWN, msg->wParam, msg->lParam);
             return true;
         }
     }
@@ -202,6 +203,8 @@ void CPaintManagerUI::SetWindowAttribute(std::wstring_view name, std::wstring_vi
         WindowShadow s = shadow_;
         s.color = ParseColor(value).value_or(s.color);
         SetShadow(s);
+    } else if (name == L"defaultbutton") {
+        SetDefaultButton(value);
     } else if (name == L"showshadow") {
         WindowShadow s = shadow_;
         s.enabled = ParseBool(value);
@@ -262,20 +265,6 @@ void CPaintManagerUI::KillTimers(CControlUI* control) {
     }
 }
 
-void CPaintManagerUI::SetFocus(CControlUI* control) {
-    if (control == focus_) return;
-    CControlUI* old = focus_;
-    focus_ = control;
-    if (old) {
-        TEventUI event = MakeEvent(UIEVENT_KILLFOCUS, old, POINT{});
-        old->DoEvent(event);
-    }
-    if (control && focus_ == control) {
-        TEventUI event = MakeEvent(UIEVENT_SETFOCUS, control, POINT{});
-        control->DoEvent(event);
-    }
-}
-
 void CPaintManagerUI::Invalidate() {
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
 }
@@ -313,6 +302,7 @@ bool CPaintManagerUI::PaintBuffer(const RECT& area, RECT& painted) {
     DWORD base = root_ && (root_->GetBkColor() >> 24) == 0xFF ? root_->GetBkColor() : 0xFFFFFFFF;
     FillRect(canvas, painted, base, painted);
     if (root_) root_->DoPaint(canvas, painted);
+    PaintFocusMark(canvas, painted);
     GdiFlush();
     return true;
 }
@@ -339,7 +329,10 @@ bool CPaintManagerUI::RenderToPixels(std::vector<uint32_t>& pixels, int& width, 
 void CPaintManagerUI::ReapObjects(CControlUI* control) {
     if (hot_ && IsDescendant(hot_, control)) hot_ = nullptr;
     if (capture_ && IsDescendant(capture_, control)) capture_ = nullptr;
-    if (focus_ && IsDescendant(focus_, control)) focus_ = nullptr;
+    if (focus_ && IsDescendant(focus_, control)) {
+        focus_ = nullptr;
+        FocusChanged();
+    }
     if (toolTipFor_ && IsDescendant(toolTipFor_, control)) toolTipFor_ = nullptr;
     KillTimers(control);
 }
@@ -435,10 +428,12 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             return true;
         }
         case WM_COMMAND:
-            if (HIWORD(wParam) == EN_CHANGE) {
+            if (HIWORD(wParam) == EN_CHANGE || HIWORD(wParam) == EN_SETFOCUS) {
                 for (CRichEditUI* edit : edits_)
                     if (edit->GetHostWindow() == reinterpret_cast<HWND>(lParam)) {
-                        edit->OnHostChanged();
+                        // Clicked into directly: the toolkit's focus follows.
+                        if (HIWORD(wParam) == EN_SETFOCUS) SetFocus(edit);
+                        else edit->OnHostChanged();
                         return true;
                     }
             }

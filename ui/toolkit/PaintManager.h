@@ -6,6 +6,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -114,8 +115,18 @@ public:
     bool KillTimer(CControlUI* control, UINT id);
     void KillTimers(CControlUI* control);
 
+    // Focus (Focus.cpp). Tab and the arrows move it from the keyboard; the
+    // mark around the focused control shows once the keyboard moved it and
+    // hides again at the next mouse press.
     CControlUI* GetFocus() const { return focus_; }
     void SetFocus(CControlUI* control);
+    bool IsFocusMarkShown() const { return focusMark_; }
+    // Called with the newly focused control (or null) after every change of
+    // the focus, whatever moved it.
+    void SetFocusObserver(std::function<void(CControlUI*)> observer);
+    // Enter presses this button unless the focused control takes Enter itself
+    // (the layout's "defaultbutton").
+    void SetDefaultButton(std::wstring_view name) { defaultButton_ = name; }
     CControlUI* GetHot() const { return hot_; }
 
     void Invalidate();
@@ -153,6 +164,12 @@ private:
     bool HandleInput(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void DispatchMouse(int type, WPARAM wParam, LPARAM lParam);
     void SetHot(CControlUI* control, POINT pt);
+    // Focus.cpp
+    bool HandleFocusKey(UINT key);
+    void FocusByKeyboard(CControlUI* control);
+    void FocusChanged();
+    void ShowFocusMark(bool shown);
+    void PaintFocusMark(const Canvas& canvas, const RECT& clip);
     void SyncHostedEdits();
     void ApplyWindowShape();
     void UpdateShadow();
@@ -183,6 +200,9 @@ private:
     CControlUI* hot_ = nullptr;
     CControlUI* capture_ = nullptr;
     CControlUI* focus_ = nullptr;
+    bool focusMark_ = false;
+    CDuiString defaultButton_;
+    std::function<void(CControlUI*)> focusObserver_;
     bool trackingMouse_ = false;
 
     HWND toolTip_ = nullptr;

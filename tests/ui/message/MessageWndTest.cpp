@@ -86,6 +86,21 @@ TEST_F(MessageWndTest, QuestionAnswersOkWithOneAndCancelWithSix) {
 }
 
 TEST_F(MessageWndTest, KeyboardAndSystemClosesAnswerLikeTheCloseButton) {
+    // Enter presses "确定" (in both programs' boxes) unless Tab moved to another button first.
+    for (const char* exe : {DUMPER_EXE, VANTORO_EXE}) {
+        ASSERT_TRUE(test::UseArchiveOf(test::DosPath(exe)));
+        EXPECT_EQ(Show(kMessageQuestion, [](HWND box) { PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0); }), kMessageOk)
+            << exe;
+    }
+    ASSERT_TRUE(test::UseOwnArchive());
+    EXPECT_EQ(Show(kMessageQuestion, [](HWND box) {
+        PostMessageW(box, WM_KEYDOWN, VK_TAB, 0);
+        PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+    }), kMessageCancel);
+    EXPECT_EQ(Show(kMessageQuestion, [](HWND box) {
+        for (int i = 0; i < 2; ++i) PostMessageW(box, WM_KEYDOWN, VK_TAB, 0);
+        PostMessageW(box, WM_KEYDOWN, VK_SPACE, 0);
+    }), kMessageOk);
     EXPECT_EQ(Show(kMessageQuestion, [](HWND box) {
         PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
         PostMessageW(box, WM_KEYUP, VK_ESCAPE, 0);
