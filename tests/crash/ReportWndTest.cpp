@@ -228,6 +228,31 @@ TEST_F(ReportWndTest, OnlyReportingSaysTheAnalysisIsDoneAndRestartsNothing) {
     EXPECT_EQ(Restarted(1500), "");
 }
 
+TEST_F(ReportWndTest, TheKeyboardAloneChoosesDescribesAndConfirms) {
+    HWND window = Open();
+    auto press = [&](UINT key) {
+        PostMessageW(window, WM_KEYDOWN, key, 0);
+        test::Pump(50);
+    };
+    // Close button, then the two choices: Space clears the restart.
+    for (int i = 0; i < 3; ++i) press(VK_TAB);
+    press(VK_SPACE);
+    EXPECT_FALSE(dynamic_cast<DuiLib::COptionUI*>(test::ControlOf(window, L"rebootSoftOpt"))->IsSelected());
+    FinishAnalysis();
+    press(VK_TAB);
+    auto* edit = dynamic_cast<DuiLib::CRichEditUI*>(test::ControlOf(window, L"userReportEdit"));
+    ASSERT_TRUE(edit);
+    EXPECT_EQ(GetFocus(), edit->GetHostWindow()) << "Tab did not reach the text box";
+    for (wchar_t c : std::wstring(L"打开时")) SendMessageW(edit->GetHostWindow(), WM_CHAR, c, 0);
+    // The program's loop hands Tab in the text box to the window; the enabled confirm button is next.
+    press(VK_TAB);
+    PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);  // its message box is answered while the loop runs
+    ASSERT_TRUE(RunToQuit());
+    EXPECT_EQ(boxTexts, std::vector<std::wstring>{kDoneText});
+    ASSERT_EQ(NewUploads().size(), 1u);
+    EXPECT_EQ(Restarted(1500), "");
+}
+
 TEST_F(ReportWndTest, OnlyRestartingStartsTheProgramAtOnceWithoutAMessage) {
     HWND window = Open();
     SetOption(window, L"reportBugOpt", false);

@@ -2,7 +2,8 @@
 // process of its own: pick the C-drive feature, run its check, pick the second
 // version, download the program row (which brings its rules file and the
 // tutorial with it), and open it. Everything is a mouse message posted into
-// the program's windows.
+// the program's windows; a second user walks the same road with the keyboard
+// alone.
 //
 // A control's place cannot be read across processes, so this test builds a
 // hidden mirror of the window from the same layout in the program's own
@@ -18,6 +19,7 @@
 #include <shellapi.h>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,6 +111,15 @@ private:
     std::unique_ptr<MirrorWnd> window_;
 };
 
+// Presses and releases the keys in turn, as the window would get them while it has the focus.
+void Keys(HWND window, std::initializer_list<UINT> keys) {
+    for (UINT key : keys) {
+        PostMessageW(window, WM_KEYDOWN, key, 1);
+        PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+    }
+    Sleep(300);
+}
+
 // Moves the mouse there and presses and releases the left button.
 void ClickAt(HWND window, POINT at) {
     LPARAM where = MAKELPARAM(at.x, at.y);
@@ -172,6 +183,28 @@ protected:
         test::ClearRequestLog();
     }
     void TearDown() override { RemoveFolder(saveFolder); }
+
+    // The row's three files are in the save folder, each fetched once.
+    void ExpectTheDownloads() {
+        for (const Download& download : kDownloads) {
+            std::string name = WideToUtf8(download.saved);
+            std::string saved = test::ReadFile(saveFolder + L"\\" + download.saved);
+            EXPECT_FALSE(saved.empty()) << name << " is not in the save folder";
+            EXPECT_TRUE(saved == test::ReadFile(ServiceFile(download.served))) << name << " differs from the service's";
+            EXPECT_EQ(Requests("/files/" + WideToUtf8(download.served)).size(), 1u) << name;
+        }
+    }
+    // The save folder is shown by the file manager, which the test closes.
+    void ExpectTheFolderShown() {
+        std::wstring folderTitle = saveFolder.substr(saveFolder.find_last_of(L'\\') + 1);
+        HWND shown = nullptr;
+        EXPECT_TRUE(Await([&] { return (shown = test::VisibleWindowTitled(folderTitle)) != nullptr; }))
+            << "the save folder was not shown";
+        if (shown) {
+            EXPECT_EQ(ProgramOf(shown), L"explorer.exe");
+            PostMessageW(shown, WM_CLOSE, 0, 0);
+        }
+    }
 
     test::TempFolder folder;
     std::wstring exe;
@@ -240,13 +273,7 @@ TEST_F(RoadTest, AUserCleansTheCDriveFromTheLandingPageToTheOpenedFolder) {
     ClickAt(page, programButton);
     HWND box = fixer.AwaitWindow(kMessageWndClass, 60000);
     ASSERT_NE(box, nullptr) << "the downloads ended without their message";
-    for (const Download& download : kDownloads) {
-        std::string name = WideToUtf8(download.saved);
-        std::string saved = test::ReadFile(saveFolder + L"\\" + download.saved);
-        EXPECT_FALSE(saved.empty()) << name << " is not in the save folder";
-        EXPECT_TRUE(saved == test::ReadFile(ServiceFile(download.served))) << name << " differs from the service's";
-        EXPECT_EQ(Requests("/files/" + WideToUtf8(download.served)).size(), 1u) << name;
-    }
+    ExpectTheDownloads();
     Mirror message(L"Msgbox.xml");  // a question: OK and Cancel
     message.Show(L"retrybtn", false);
     message.Show(L"closebtn", false);
@@ -254,15 +281,8 @@ TEST_F(RoadTest, AUserCleansTheCDriveFromTheLandingPageToTheOpenedFolder) {
     ASSERT_TRUE(Await([&] { return !fixer.Window(kMessageWndClass); }, 5000)) << "the message stayed";
 
     // Open: the row now shows the program in its folder, without fetching it again.
-    std::wstring folderTitle = saveFolder.substr(saveFolder.find_last_of(L'\\') + 1);
     ClickAt(page, programButton);
-    HWND shown = nullptr;
-    EXPECT_TRUE(Await([&] { return (shown = test::VisibleWindowTitled(folderTitle)) != nullptr; }))
-        << "the save folder was not shown";
-    if (shown) {
-        EXPECT_EQ(ProgramOf(shown), L"explorer.exe");
-        PostMessageW(shown, WM_CLOSE, 0, 0);
-    }
+    ExpectTheFolderShown();
     EXPECT_EQ(Requests("/files/" + WideToUtf8(kProgram)).size(), 1u) << "the program was downloaded again";
     EXPECT_EQ(fixer.Window(kMessageWndClass), nullptr);
 
@@ -363,6 +383,67 @@ TEST_F(RoadTest, AFaultFromOutsideIsReportedAndTheProgramComesBack) {
     PostMessageW(back, WM_CLOSE, 0, 0);
     if (restarted && WaitForSingleObject(restarted, 20000) == WAIT_TIMEOUT) TerminateProcess(restarted, 1);
     if (restarted) CloseHandle(restarted);
+}
+
+TEST_F(RoadTest, AUserWithoutAMouseTakesTheSameRoadWithTabArrowsEnterAndEscape) {
+    test::Program fixer(exe);
+    ASSERT_TRUE(fixer.Started());
+    HWND main = fixer.AwaitWindow(L"mainWnd");
+    ASSERT_NE(main, nullptr) << "no landing page";
+    ASSERT_TRUE(Await([] { return !Requests("/helper/config").empty(); })) << "no start-up configuration";
+
+    // Minimise, close, then the features as one stop; Right picks the C drive.
+    Keys(main, {VK_TAB, VK_TAB, VK_TAB, VK_RIGHT, VK_TAB, VK_RETURN});
+    HWND check = fixer.AwaitWindow(L"CheckProgressWnd");
+    ASSERT_NE(check, nullptr) << "the repair button was not reached or not pressed";
+
+    // Enter presses the check's button once it is there, and nothing before.
+    DWORD checkStart = GetTickCount();
+    HWND page = nullptr;
+    ASSERT_TRUE(Await(
+        [&] {
+            Keys(check, {VK_RETURN});
+            return (page = fixer.Window(L"SolutionWnd")) != nullptr;
+        },
+        15000))
+        << "the check never offered its solution";
+    EXPECT_GE(GetTickCount() - checkStart, 5000u) << "the solution was offered before the check had run";
+    ASSERT_NE(fixer.Window(L"CheckProgressWnd"), nullptr) << "Enter closed the check window";
+
+    // Past the close button to the version drop-down; Space opens it and the
+    // arrow and Enter pick the second version. Then the plugin and confirm.
+    ASSERT_TRUE(Await([] { return Requests("/helper/config").size() >= 2; })) << "the page asked for no configuration";
+    Sleep(500);
+    Keys(page, {VK_TAB, VK_TAB, VK_SPACE});
+    HWND dropDown = fixer.AwaitWindow(L"DuiComboDropDown", 5000);
+    ASSERT_NE(dropDown, nullptr) << "Space did not open the version drop-down";
+    Keys(dropDown, {VK_DOWN, VK_RETURN});
+    ASSERT_TRUE(Await([&] { return !fixer.Window(L"DuiComboDropDown"); }, 5000));
+    Keys(page, {VK_TAB, VK_TAB, VK_RETURN});
+    ASSERT_TRUE(Await([] { return !Requests("/helper/solution").empty(); })) << "the choice was not confirmed";
+    EXPECT_EQ(QueryValue(Requests("/helper/solution").front(), "versionid"), "202")
+        << "not the C-drive feature's second version";
+    Sleep(500);
+
+    // Tab reaches the first row's button, Down the program row's.
+    Keys(page, {VK_TAB, VK_DOWN, VK_RETURN});
+    HWND box = fixer.AwaitWindow(kMessageWndClass, 60000);
+    ASSERT_NE(box, nullptr) << "the downloads ended without their message";
+    ExpectTheDownloads();
+    Keys(box, {VK_RETURN});
+    ASSERT_TRUE(Await([&] { return !fixer.Window(kMessageWndClass); }, 5000)) << "Enter did not answer the message";
+    Keys(page, {VK_RETURN});
+    ExpectTheFolderShown();
+    EXPECT_EQ(Requests("/files/" + WideToUtf8(kProgram)).size(), 1u) << "the program was downloaded again";
+
+    // Escape leaves the page and the check; on the landing page Tab goes on
+    // from the repair button round to the close button.
+    Keys(page, {VK_ESCAPE});
+    EXPECT_TRUE(Await([&] { return !fixer.Window(L"SolutionWnd") && !fixer.Window(L"CheckProgressWnd"); }))
+        << "the page or the check window stayed";
+    Keys(main, {VK_TAB, VK_TAB, VK_TAB, VK_RETURN});
+    EXPECT_EQ(fixer.AwaitExit(), 0u);
+    Sleep(300);
 }
 
 }  // namespace

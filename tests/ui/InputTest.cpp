@@ -421,3 +421,171 @@ TEST(Keyboard, TextEntryTakesTypedLinesAndHidesWithItsPage) {
     EXPECT_EQ(edit->GetText(), L"新");
     DestroyWindow(w.GetHWND());
 }
+
+namespace {
+
+const wchar_t kFocusWalk[] = LR"(<Window size="400,320" defaultbutton="okbtn"><VerticalLayout>
+  <HorizontalLayout height="32"><Label/><Button name="closebtn" width="42" height="30"/></HorizontalLayout>
+  <HorizontalLayout height="40" childpadding="10">
+    <Button name="okbtn" width="80" text="确定"/>
+    <Button name="offbtn" width="80" enabled="false"/>
+    <Button name="hiddenbtn" width="80" visible="false"/>
+    <Label name="label" width="60" text="说明"/>
+  </HorizontalLayout>
+  <HorizontalLayout height="40">
+    <Option name="a" width="60" group="g"/>
+    <Option name="b" width="60" group="g" selected="true"/>
+    <Option name="c" width="60" group="g"/>
+    <Option name="free" width="60"/>
+  </HorizontalLayout>
+  <Combo name="combo" width="180" height="30" selectedid="0">
+    <ListLabelElement text="甲"/><ListLabelElement text="乙"/></Combo>
+  <RichEdit name="edit" height="50"/>
+  <Control/>
+</VerticalLayout></Window>)";
+
+std::wstring FocusName(TestWindow& w) {
+    CControlUI* focus = w.GetPaintManager().GetFocus();
+    return focus ? std::wstring(focus->GetName()) : L"<none>";
+}
+
+void PostKey(HWND to, UINT key) {
+    PostMessageW(to, WM_KEYDOWN, key, 0);
+    PostMessageW(to, WM_KEYUP, key, 0xC0000000);
+    uitest::Pump(40);
+}
+
+// Tab (or Shift+Tab) `count` times; the focused control's name after each.
+std::vector<std::wstring> Walk(TestWindow& w, int count, bool back = false) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    BYTE shift = keys[VK_SHIFT];
+    keys[VK_SHIFT] = back ? 0x80 : 0;
+    SetKeyboardState(keys);
+    std::vector<std::wstring> names;
+    for (int i = 0; i < count; ++i) {
+        // Keys go where the system's focus is: the hosted edit's window while it has it.
+        HWND edit = w.Find<CRichEditUI>(L"edit") ? w.Find<CRichEditUI>(L"edit")->GetHostWindow() : nullptr;
+        PostKey(edit && GetFocus() == edit ? edit : w.GetHWND(), VK_TAB);
+        names.push_back(FocusName(w));
+    }
+    keys[VK_SHIFT] = shift;
+    SetKeyboardState(keys);
+    return names;
+}
+
+std::wstring Rows(int count, const wchar_t* cells) {
+    std::wstring xml = LR"(<Window size="400,300"><VerticalLayout>
+      <List name="list" height="150"><ListHeader height="30"><ListHeaderItem width="100"/><ListHeaderItem width="80"/>
+      <ListHeaderItem/></ListHeader>)";
+    for (int i = 0; i < count; ++i) xml += L"<ListContainerElement height=\"45\">" + std::wstring(cells) + L"</ListContainerElement>";
+    return xml + L"</List><Button name=\"after\" height=\"30\"/><Control/></VerticalLayout></Window>";
+}
+
+}  // namespace
+
+TEST(Keyboard, TabWalksEnabledVisibleControlsInLayoutOrder) {
+    TestWindow w(kFocusWalk);
+    ASSERT_TRUE(w.Open());
+    HWND edit = w.Find<CRichEditUI>(L"edit")->GetHostWindow();
+    // An option group is one stop, at its selected option; disabled, hidden
+    // and plain controls are none.
+    std::vector<std::wstring> forward{L"closebtn", L"okbtn", L"b", L"free", L"combo", L"edit", L"closebtn"};
+    EXPECT_EQ(Walk(w, 7), forward);
+    std::vector<std::wstring> back{L"edit", L"combo", L"free", L"b", L"okbtn", L"closebtn", L"edit"};
+    EXPECT_EQ(Walk(w, 7, true), back);
+    // The edit box holds the system's focus while it has the toolkit's, and
+    // gives it back when Tab moves on from it.
+    EXPECT_EQ(GetFocus(), edit);
+    EXPECT_EQ(Walk(w, 1), std::vector<std::wstring>{L"closebtn"});
+    EXPECT_EQ(GetFocus(), w.GetHWND());
+    // Clicked into directly, the edit box is where Tab goes on from.
+    SetFocus(edit);
+    uitest::Pump(40);
+    EXPECT_EQ(FocusName(w), L"edit");
+    EXPECT_EQ(Walk(w, 1, true), std::vector<std::wstring>{L"combo"});
+    // A stop that goes away is skipped; one that comes back is walked again.
+    w.Find(L"okbtn")->SetEnabled(false);
+    w.Find(L"offbtn")->SetEnabled(true);
+    w.GetPaintManager().SetFocus(nullptr);
+    EXPECT_EQ(Walk(w, 2), (std::vector<std::wstring>{L"closebtn", L"offbtn"}));
+    DestroyWindow(w.GetHWND());
+}
+
+TEST(Keyboard, SpaceEnterAndArrowsPressPickAndMove) {
+    TestWindow w(kFocusWalk);
+    ASSERT_TRUE(w.Open());
+    HWND hwnd = w.GetHWND();
+    // Enter with nothing focused, or a control that takes no keys, presses the default button.
+    PostKey(hwnd, VK_RETURN);
+    EXPECT_EQ(w.Count(L"click", L"okbtn"), 1u);
+    w.Find(L"okbtn")->SetFocus();
+    PostKey(hwnd, VK_SPACE);
+    PostKey(hwnd, VK_RETURN);
+    EXPECT_EQ(w.Count(L"click", L"okbtn"), 3u);
+    w.Find(L"label")->SetFocus();
+    PostKey(hwnd, VK_RETURN);
+    EXPECT_EQ(w.Count(L"click", L"okbtn"), 4u);
+
+    // Arrows move within the group, wrapping, and pick as they go.
+    auto* b = w.Find<COptionUI>(L"b");
+    b->SetFocus();
+    PostKey(hwnd, VK_RIGHT);
+    EXPECT_EQ(FocusName(w), L"c");
+    EXPECT_TRUE(w.Find<COptionUI>(L"c")->IsSelected());
+    EXPECT_EQ(w.Count(L"selectchanged", L"c"), 1u);
+    PostKey(hwnd, VK_DOWN);
+    EXPECT_EQ(FocusName(w), L"a");
+    PostKey(hwnd, VK_LEFT);
+    PostKey(hwnd, VK_UP);
+    EXPECT_EQ(FocusName(w), L"b");
+    EXPECT_TRUE(b->IsSelected());
+    EXPECT_FALSE(w.Find<COptionUI>(L"a")->IsSelected());
+    // Space and Enter toggle an option of its own, which takes Enter before
+    // the default button; arrows leave it where it is.
+    auto* free = w.Find<COptionUI>(L"free");
+    free->SetFocus();
+    PostKey(hwnd, VK_SPACE);
+    EXPECT_TRUE(free->IsSelected());
+    PostKey(hwnd, VK_RETURN);
+    EXPECT_FALSE(free->IsSelected());
+    PostKey(hwnd, VK_RIGHT);
+    EXPECT_EQ(FocusName(w), L"free");
+    // The focused combo's arrows pick its items.
+    w.Find(L"combo")->SetFocus();
+    PostKey(hwnd, VK_DOWN);
+    EXPECT_EQ(FocusName(w), L"combo");
+    EXPECT_EQ(w.Find<CComboUI>(L"combo")->GetCurSel(), 1);
+    EXPECT_EQ(w.Count(L"click", L"okbtn"), 4u);
+    DestroyWindow(hwnd);
+}
+
+TEST(Keyboard, UpAndDownMoveBetweenTheRowsOfAListAndScrollThemIn) {
+    TestWindow w(Rows(8, LR"(<Label text="行"/><Button name="go" width="60" height="30"/>
+                             <Button name="more" width="60" height="30"/>)"));
+    ASSERT_TRUE(w.Open());
+    auto* list = w.Find<CListUI>(L"list");
+    auto row = [&](int i) { return list->GetItemAt(i); };
+    auto focusedRow = [&]() {
+        for (int i = 0; i < list->GetCount(); ++i)
+            for (CControlUI* c = w.GetPaintManager().GetFocus(); c; c = c->GetParent())
+                if (c == row(i)) return i;
+        return -1;
+    };
+    EXPECT_EQ(Walk(w, 2), (std::vector<std::wstring>{L"go", L"more"}));
+    EXPECT_EQ(focusedRow(), 0);
+    PostKey(w.GetHWND(), VK_UP);  // nothing above the first row
+    EXPECT_EQ(focusedRow(), 0);
+    for (int i = 0; i < 5; ++i) PostKey(w.GetHWND(), VK_DOWN);
+    EXPECT_EQ(focusedRow(), 5);
+    EXPECT_EQ(FocusName(w), L"more") << "the row below's control in the same place";
+    // Scrolled into the list's view.
+    RECT view = list->GetList()->GetPos(), focused = w.GetPaintManager().GetFocus()->GetPos();
+    EXPECT_GT(list->GetScrollPos(), 0);
+    EXPECT_GE(focused.top, view.top);
+    EXPECT_LE(focused.bottom, view.bottom);
+    for (int i = 0; i < 5; ++i) PostKey(w.GetHWND(), VK_DOWN);
+    EXPECT_EQ(focusedRow(), 7);
+    EXPECT_EQ(Walk(w, 1), std::vector<std::wstring>{L"after"});
+    DestroyWindow(w.GetHWND());
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <vector>
 
 #include "UiTestSupport.h"
 #include "ui/toolkit/Snapshot.h"
@@ -241,5 +242,42 @@ TEST(RenderGdi, PaintThatThrowsStillReleasesItsDC) {
     RedrawWindow(w.GetHWND(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     EXPECT_GE(pairs.Begun(), 1);
     EXPECT_EQ(pairs.Open(), 0);
+    DestroyWindow(w.GetHWND());
+}
+
+TEST(Render, FocusMarkShowsAfterTabOnBlueAndOnWhiteAndHidesAtAPress) {
+    TestWindow w(LR"(<Window size="300,120"><VerticalLayout bkcolor="#FFFFFFFF" inset="20,20,20,20" childpadding="10">
+      <Button name="blue" width="120" height="30" bkcolor="#FF238EF9" text="确定" textcolor="#FFFFFFFF"/>
+      <Button name="white" width="120" height="30" text="取消" textcolor="#FF333333"/>
+    </VerticalLayout></Window>)");
+    ASSERT_TRUE(w.Open());
+    ShowWindow(w.GetHWND(), SW_SHOWNA);
+    // The ring's two lines and the inside at the left edge's middle.
+    auto edge = [&](const wchar_t* name) {
+        UpdateWindow(w.GetHWND());
+        Snapshot shot;
+        CaptureClient(w.GetHWND(), shot);
+        RECT rc = w.Find(name)->GetPos();
+        int y = (rc.top + rc.bottom) / 2;
+        return std::vector<DWORD>{shot.At(rc.left + 1, y) & 0xFFFFFF, shot.At(rc.left + 2, y) & 0xFFFFFF,
+                                  shot.At(rc.left + 4, y) & 0xFFFFFF};
+    };
+    const std::vector<DWORD> blue{0x238EF9, 0x238EF9, 0x238EF9}, white{0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
+    EXPECT_EQ(edge(L"blue"), blue);
+    PostMessageW(w.GetHWND(), WM_KEYDOWN, VK_TAB, 0);
+    uitest::Pump(50);
+    // Dark outside, white inside: seen on either colour.
+    EXPECT_EQ(edge(L"blue"), (std::vector<DWORD>{0x1A1A1A, 0xFFFFFF, 0x238EF9}));
+    EXPECT_EQ(edge(L"white"), white);
+    PostMessageW(w.GetHWND(), WM_KEYDOWN, VK_TAB, 0);
+    uitest::Pump(50);
+    EXPECT_EQ(edge(L"blue"), blue) << "the mark stayed behind";
+    EXPECT_EQ(edge(L"white"), (std::vector<DWORD>{0x1A1A1A, 0xFFFFFF, 0xFFFFFF}));
+    // A mouse user sees no mark, even on the control the press focused.
+    w.PostClick(L"blue");
+    uitest::Pump(50);
+    EXPECT_EQ(w.GetPaintManager().GetFocus(), w.Find(L"blue"));
+    EXPECT_EQ(edge(L"blue"), blue);
+    EXPECT_EQ(edge(L"white"), white);
     DestroyWindow(w.GetHWND());
 }

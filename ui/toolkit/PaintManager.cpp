@@ -1,14 +1,11 @@
 #include "ui/toolkit/PaintManager.h"
 
-#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
 
 #include "ui/toolkit/AccessibleWindow.h"
 #include "ui/toolkit/Attributes.h"
-#include "ui/toolkit/Button.h"
-#include "ui/toolkit/Combo.h"
 #include "ui/toolkit/RichEdit.h"
 #include "ui/toolkit/Shadow.h"
 
@@ -20,17 +17,6 @@ std::vector<CPaintManagerUI*>& Managers() {
     return managers;
 }
 
-TEventUI MakeEvent(int type, CControlUI* sender, POINT pt, WPARAM wParam = 0, LPARAM lParam = 0) {
-    TEventUI event;
-    event.Type = type;
-    event.pSender = sender;
-    event.dwTimestamp = GetTickCount();
-    event.ptMouse = pt;
-    event.wParam = wParam;
-    event.lParam = lParam;
-    return event;
-}
-
 bool IsDescendant(CControlUI* control, CControlUI* ancestor) {
     for (CControlUI* c = control; c; c = c->GetParent())
         if (c == ancestor) return true;
@@ -40,6 +26,17 @@ bool IsDescendant(CControlUI* control, CControlUI* ancestor) {
 }  // namespace
 
 CPaintManagerUI::CPaintManagerUI() = default;
+
+TEventUI CPaintManagerUI::MakeEvent(int type, CControlUI* sender, POINT pt, WPARAM wParam, LPARAM lParam) {
+    TEventUI event;
+    event.Type = type;
+    event.pSender = sender;
+    event.dwTimestamp = GetTickCount();
+    event.ptMouse = pt;
+    event.wParam = wParam;
+    event.lParam = lParam;
+    return event;
+}
 
 CPaintManagerUI::~CPaintManagerUI() {
     // Controls reap themselves from this manager while the tree goes.
@@ -77,13 +74,14 @@ void CPaintManagerUI::MessageLoop() {
 }
 
 bool CPaintManagerUI::TranslateMessage(const MSG* msg) {
-    if (!msg || msg->message != WM_KEYDOWN || msg->wParam != VK_ESCAPE) return false;
-    // Escape in a hosted child (an edit box) closes the toolkit window around it.
+    if (!msg || msg->message != WM_KEYDOWN || (msg->wParam != VK_ESCAPE && msg->wParam != VK_TAB)) return false;
+    // Escape in a hosted child (an edit box) closes the toolkit window around
+    // it; Tab moves on from it.
     HWND root = GetAncestor(msg->hwnd, GA_ROOT);
     if (!root || root == msg->hwnd) return false;
     for (CPaintManagerUI* manager : Managers()) {
         if (manager->hwnd_ == root) {
-            SendMessageW(root, WM_KEYDOWN, VK_ESCAPE, msg->lParam);
+            SendMessageW(root, WM_KEYDOWN, msg->wParam, msg->lParam);
             return true;
         }
     }
@@ -232,6 +230,8 @@ void CPaintManagerUI::SetWindowAttribute(std::wstring_view name, std::wstring_vi
         WindowShadow s = shadow_;
         s.color = ParseColor(value).value_or(s.color);
         SetShadow(s);
+    } else if (name == L"defaultbutton") {
+        SetDefaultButton(value);
     } else if (name == L"showshadow") {
         WindowShadow s = shadow_;
         s.enabled = ParseBool(value);
@@ -293,20 +293,6 @@ void CPaintManagerUI::KillTimers(CControlUI* control) {
     }
 }
 
-void CPaintManagerUI::SetFocus(CControlUI* control) {
-    if (control == focus_) return;
-    CControlUI* old = focus_;
-    focus_ = control;
-    if (old) {
-        TEventUI event = MakeEvent(UIEVENT_KILLFOCUS, old, POINT{});
-        old->DoEvent(event);
-    }
-    if (control && focus_ == control) {
-        TEventUI event = MakeEvent(UIEVENT_SETFOCUS, control, POINT{});
-        control->DoEvent(event);
-    }
-}
-
 void CPaintManagerUI::Invalidate() {
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
 }
@@ -347,6 +333,7 @@ bool CPaintManagerUI::PaintBuffer(const RECT& area, RECT& painted) {
     DWORD base = root_ && (root_->GetBkColor() >> 24) == 0xFF ? root_->GetBkColor() : 0xFFFFFFFF;
     FillRect(canvas, painted, base, painted);
     if (root_) root_->DoPaint(canvas, painted);
+    PaintFocusMark(canvas, painted);
     GdiFlush();
     return true;
 }
@@ -373,7 +360,10 @@ bool CPaintManagerUI::RenderToPixels(std::vector<uint32_t>& pixels, int& width, 
 void CPaintManagerUI::ReapObjects(CControlUI* control) {
     if (hot_ && IsDescendant(hot_, control)) hot_ = nullptr;
     if (capture_ && IsDescendant(capture_, control)) capture_ = nullptr;
-    if (focus_ && IsDescendant(focus_, control)) focus_ = nullptr;
+    if (focus_ && IsDescendant(focus_, control)) {
+        focus_ = nullptr;
+        FocusChanged();
+    }
     if (toolTipFor_ && IsDescendant(toolTipFor_, control)) toolTipFor_ = nullptr;
     KillTimers(control);
 }
@@ -412,100 +402,6 @@ void CPaintManagerUI::UpdateShadow() {
     }
     if (!shadowWindow_) shadowWindow_ = std::make_unique<ShadowWindow>(*this);
     shadowWindow_->Update();
-}
-
-void CPaintManagerUI::SetHot(CControlUI* control, POINT pt) {
-    if (control && !control->IsEnabledInTree()) control = nullptr;
-    if (control == hot_) return;
-    CControlUI* old = hot_;
-    hot_ = control;
-    if (old) {
-        TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, old, pt);
-        old->DoEvent(event);
-    }
-    if (control && hot_ == control) {
-        TEventUI event = MakeEvent(UIEVENT_MOUSEENTER, control, pt);
-        control->DoEvent(event);
-    }
-    UpdateToolTip();
-}
-
-void CPaintManagerUI::UpdateToolTip() {
-    if (!hwnd_ || hot_ == toolTipFor_) return;
-    toolTipFor_ = hot_;
-    TTTOOLINFOW info{};
-    info.cbSize = TTTOOLINFOW_V2_SIZE;  // comctl32 5 rejects the larger struct
-    info.hwnd = hwnd_;
-    info.uId = 1;
-    if (toolTip_) SendMessageW(toolTip_, TTM_DELTOOL, 0, reinterpret_cast<LPARAM>(&info));
-    if (!hot_ || hot_->GetToolTip().empty()) return;
-    if (!toolTip_) {
-        static bool initialised = false;
-        if (!initialised) {
-            INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
-            InitCommonControlsEx(&controls);
-            initialised = true;
-        }
-        toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                                   GetModuleHandleW(nullptr), nullptr);
-        if (!toolTip_) return;
-        SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, 400);
-    }
-    toolTipText_ = hot_->GetToolTip();
-    info.uFlags = TTF_SUBCLASS;
-    info.rect = hot_->GetPos();
-    info.lpszText = toolTipText_.data();
-    SendMessageW(toolTip_, TTM_ADDTOOL, 0, reinterpret_cast<LPARAM>(&info));
-}
-
-void CPaintManagerUI::DispatchMouse(int type, WPARAM wParam, LPARAM lParam) {
-    POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    switch (type) {
-        case UIEVENT_MOUSEMOVE: {
-            if (!trackingMouse_) {
-                TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd_, 0};
-                trackingMouse_ = TrackMouseEvent(&track) != FALSE;
-            }
-            if (capture_) {
-                TEventUI event = MakeEvent(UIEVENT_MOUSEMOVE, capture_, pt, wParam, lParam);
-                capture_->DoEvent(event);
-                return;
-            }
-            SetHot(FindControl(pt), pt);
-            if (hot_) {
-                TEventUI event = MakeEvent(UIEVENT_MOUSEMOVE, hot_, pt, wParam, lParam);
-                hot_->DoEvent(event);
-            }
-            return;
-        }
-        case UIEVENT_BUTTONDOWN: {
-            CControlUI* control = FindControl(pt);
-            if (!control || !control->IsEnabledInTree()) return;
-            SetHot(control, pt);
-            capture_ = control;
-            ::SetCapture(hwnd_);
-            if (control->IsInteractive()) {
-                if (!dynamic_cast<CRichEditUI*>(control) && ::GetFocus() != hwnd_) ::SetFocus(hwnd_);
-                SetFocus(control);
-            }
-            if (capture_ != control) return;  // focus handling removed it
-            TEventUI event = MakeEvent(UIEVENT_BUTTONDOWN, control, pt, wParam, lParam);
-            control->DoEvent(event);
-            return;
-        }
-        case UIEVENT_BUTTONUP: {
-            CControlUI* control = capture_;
-            capture_ = nullptr;
-            if (GetCapture() == hwnd_) ReleaseCapture();
-            if (!control) return;
-            TEventUI event = MakeEvent(UIEVENT_BUTTONUP, control, pt, wParam, lParam);
-            control->DoEvent(event);  // may close the window or remove the control
-            return;
-        }
-        default:
-            return;
-    }
 }
 
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -549,54 +445,16 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             }
             return false;
         case WM_MOUSEMOVE:
-            DispatchMouse(UIEVENT_MOUSEMOVE, wParam, lParam);
-            return true;
         case WM_MOUSELEAVE:
-            trackingMouse_ = false;
-            if (!capture_) SetHot(nullptr, POINT{});
-            return true;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
-            DispatchMouse(UIEVENT_BUTTONDOWN, wParam, lParam);
-            return true;
         case WM_LBUTTONUP:
-            DispatchMouse(UIEVENT_BUTTONUP, wParam, lParam);
-            return true;
         case WM_CAPTURECHANGED:
-            if (capture_ && reinterpret_cast<HWND>(lParam) != hwnd_) {
-                // Capture taken away: the press ends outside every control.
-                CControlUI* control = capture_;
-                capture_ = nullptr;
-                TEventUI event = MakeEvent(UIEVENT_BUTTONUP, control, POINT{-30000, -30000});
-                control->DoEvent(event);
-            }
-            return false;
-        case WM_MOUSEWHEEL: {
-            POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            ScreenToClient(hwnd_, &pt);
-            CControlUI* control = FindControl(pt);
-            if (!control) return false;
-            TEventUI event = MakeEvent(UIEVENT_SCROLLWHEEL, control, pt, wParam, lParam);
-            control->DoEvent(event);
-            return true;
-        }
-        case WM_SETCURSOR: {
-            if (LOWORD(lParam) != HTCLIENT) return false;
-            bool hand = hot_ && hot_->IsEnabledInTree() &&
-                        (dynamic_cast<CButtonUI*>(hot_) || dynamic_cast<CComboUI*>(hot_));
-            SetCursor(LoadCursorW(nullptr, hand ? IDC_HAND : IDC_ARROW));
-            result = TRUE;
-            return true;
-        }
+        case WM_MOUSEWHEEL:
+        case WM_SETCURSOR:
         case WM_KEYDOWN:
-        case WM_CHAR: {
-            if (!focus_) return false;
-            TEventUI event = MakeEvent(uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR, focus_, POINT{}, wParam,
-                                       lParam);
-            event.chKey = static_cast<wchar_t>(wParam);
-            focus_->DoEvent(event);
-            return true;
-        }
+        case WM_CHAR:
+            return HandleInput(uMsg, wParam, lParam, result);
         case WM_TIMER: {
             auto it = std::find_if(timers_.begin(), timers_.end(),
                                    [wParam](const TimerInfo& t) { return t.windowId == wParam; });
@@ -607,10 +465,12 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             return true;
         }
         case WM_COMMAND:
-            if (HIWORD(wParam) == EN_CHANGE) {
+            if (HIWORD(wParam) == EN_CHANGE || HIWORD(wParam) == EN_SETFOCUS) {
                 for (CRichEditUI* edit : edits_)
                     if (edit->GetHostWindow() == reinterpret_cast<HWND>(lParam)) {
-                        edit->OnHostChanged();
+                        // Clicked into directly: the toolkit's focus follows.
+                        if (HIWORD(wParam) == EN_SETFOCUS) SetFocus(edit);
+                        else edit->OnHostChanged();
                         return true;
                     }
             }

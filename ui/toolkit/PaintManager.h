@@ -124,8 +124,16 @@ public:
     bool KillTimer(CControlUI* control, UINT id);
     void KillTimers(CControlUI* control);
 
+    // Focus (Focus.cpp). Tab and the arrows move it from the keyboard; the
+    // mark around the focused control shows once the keyboard moved it and
+    // hides again at the next mouse press. Every change is told to screen
+    // readers (EVENT_OBJECT_FOCUS).
     CControlUI* GetFocus() const { return focus_; }
     void SetFocus(CControlUI* control);
+    bool IsFocusMarkShown() const { return focusMark_; }
+    // Enter presses this button unless the focused control takes Enter itself
+    // (the layout's "defaultbutton").
+    void SetDefaultButton(std::wstring_view name) { defaultButton_ = name; }
     CControlUI* GetHot() const { return hot_; }
 
     void Invalidate();
@@ -144,7 +152,7 @@ public:
     void ReapObjects(CControlUI* control);
     void RegisterHostedEdit(CRichEditUI* edit);
     void UnregisterHostedEdit(CRichEditUI* edit);
-    void UpdateToolTip();
+    void UpdateToolTip();  // ToolTip.cpp
     // What screen readers see of this window; made on first use.
     AccessibleWindow& GetAccessible();
 
@@ -159,9 +167,18 @@ private:
         FontSpec spec;
     };
 
+    static TEventUI MakeEvent(int type, CControlUI* sender, POINT pt, WPARAM wParam = 0, LPARAM lParam = 0);
     bool PaintBuffer(const RECT& area, RECT& painted);
+    // Mouse and keyboard messages (Input.cpp).
+    bool HandleInput(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void DispatchMouse(int type, WPARAM wParam, LPARAM lParam);
     void SetHot(CControlUI* control, POINT pt);
+    // Focus.cpp
+    bool HandleFocusKey(UINT key);
+    void FocusByKeyboard(CControlUI* control);
+    void FocusChanged();
+    void ShowFocusMark(bool shown);
+    void PaintFocusMark(const Canvas& canvas, const RECT& clip);
     void SyncHostedEdits();
     void ApplyWindowShape();
     void UpdateShadow();
@@ -193,6 +210,8 @@ private:
     CControlUI* hot_ = nullptr;
     CControlUI* capture_ = nullptr;
     CControlUI* focus_ = nullptr;
+    bool focusMark_ = false;
+    CDuiString defaultButton_;
     bool trackingMouse_ = false;
 
     HWND toolTip_ = nullptr;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <initializer_list>
+
 #include "tests/support/UiDriver.h"
 #include "ui/MessageWnd.h"
 #include "ui/toolkit/Snapshot.h"
@@ -86,6 +88,22 @@ TEST_F(MessageWndTest, QuestionAnswersOkWithOneAndCancelWithSix) {
 }
 
 TEST_F(MessageWndTest, KeyboardAndSystemClosesAnswerLikeTheCloseButton) {
+    // Enter presses "确定" (in both programs' boxes) unless Tab moved to another
+    // button first. Keys that answer nothing leave the box to a plain close (IDCANCEL).
+    auto keys = [](std::initializer_list<UINT> pressed) {
+        return [pressed](HWND box) {
+            for (UINT key : pressed) PostMessageW(box, WM_KEYDOWN, key, 0);
+            PostMessageW(box, WM_CLOSE, 0, 0);
+        };
+    };
+    for (const char* exe : {DUMPER_EXE, VANTORO_EXE}) {
+        ASSERT_TRUE(test::UseArchiveOf(test::DosPath(exe)));
+        EXPECT_EQ(Show(kMessageQuestion, keys({VK_RETURN})), kMessageOk) << exe;
+    }
+    ASSERT_TRUE(test::UseOwnArchive());
+    EXPECT_EQ(Show(kMessageQuestion, keys({VK_TAB, VK_RETURN})), kMessageCancel);
+    EXPECT_EQ(Show(kMessageQuestion, keys({VK_TAB, VK_TAB, VK_SPACE})), kMessageOk);
+    EXPECT_EQ(Show(kMessageQuestion, keys({})), IDCANCEL);
     EXPECT_EQ(Show(kMessageQuestion, [](HWND box) {
         PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
         PostMessageW(box, WM_KEYUP, VK_ESCAPE, 0);
