@@ -589,3 +589,21 @@ TEST(Keyboard, UpAndDownMoveBetweenTheRowsOfAListAndScrollThemIn) {
     EXPECT_EQ(Walk(w, 1), std::vector<std::wstring>{L"after"});
     DestroyWindow(w.GetHWND());
 }
+
+// Input posted to a window just shown is handled before its first paint,
+// which is what would lay it out otherwise: the click must find its button.
+TEST(ClickBeforeFirstPaint, FindsItsButton) {
+    TestWindow placed(kButtons);
+    ASSERT_TRUE(placed.Open());
+    POINT ok = placed.CenterOf(L"okbtn");
+    DestroyWindow(placed.GetHWND());
+
+    TestWindow early(kButtons);
+    ASSERT_TRUE(early.Create(nullptr, L"early", WS_POPUP | WS_VISIBLE, 0));
+    LPARAM at = MAKELPARAM(ok.x, ok.y);
+    SendMessageW(early.GetHWND(), WM_MOUSEMOVE, 0, at);
+    SendMessageW(early.GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(early.GetHWND(), WM_LBUTTONUP, 0, at);
+    EXPECT_EQ(early.Count(L"click", L"okbtn"), 1u);
+    DestroyWindow(early.GetHWND());
+}

@@ -201,10 +201,11 @@ void CPaintManagerUI::PaintFocusMark(const Canvas& canvas, const RECT& clip) {
     RECT area = clip;
     for (CControlUI* c = focus_->GetParent(); c; c = c->GetParent()) area = IntersectRects(area, c->GetPos());
     RECT rc = focus_->GetPos();
-    InflateRect(&rc, -1, -1);
-    DrawBorder(canvas, rc, RECT{1, 1, 1, 1}, SIZE{}, kMarkOuter, area);
-    InflateRect(&rc, -1, -1);
-    DrawBorder(canvas, rc, RECT{1, 1, 1, 1}, SIZE{}, kMarkInner, area);
+    int w = dpi_.Scale(1);  // a ring a layout unit wide at every scale
+    InflateRect(&rc, -w, -w);
+    DrawBorder(canvas, rc, RECT{w, w, w, w}, SIZE{}, kMarkOuter, area);
+    InflateRect(&rc, -w, -w);
+    DrawBorder(canvas, rc, RECT{w, w, w, w}, SIZE{}, kMarkInner, area);
 }
 
 }  // namespace DuiLib

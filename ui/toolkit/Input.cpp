@@ -77,6 +77,9 @@ void CPaintManagerUI::DispatchMouse(int type, WPARAM wParam, LPARAM lParam) {
 }
 
 bool CPaintManagerUI::HandleInput(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    // Posted input comes before the first WM_PAINT, which would lay out: a
+    // click or Enter on a window just shown must find its controls placed.
+    UpdateLayout();
     switch (uMsg) {
         case WM_MOUSEMOVE:
             DispatchMouse(UIEVENT_MOUSEMOVE, wParam, lParam);
