@@ -1,10 +1,9 @@
 #include "ui/toolkit/Focus.h"
 
-#include "ui/toolkit/AccessibleWindow.h"
-
 #include <algorithm>
 #include <vector>
 
+#include "ui/toolkit/AccessibleWindow.h"
 #include "ui/toolkit/Button.h"
 #include "ui/toolkit/Combo.h"
 #include "ui/toolkit/List.h"

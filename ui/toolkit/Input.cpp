@@ -79,7 +79,8 @@ void CPaintManagerUI::DispatchMouse(int type, WPARAM wParam, LPARAM lParam) {
 bool CPaintManagerUI::HandleInput(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     // Posted input comes before the first WM_PAINT, which would lay out: a
     // click or Enter on a window just shown must find its controls placed.
-    UpdateLayout();
+    // Only then: a full pass also moves the hosted edits, too much per mouse move.
+    if (needUpdate_) UpdateLayout();
     switch (uMsg) {
         case WM_MOUSEMOVE:
             DispatchMouse(UIEVENT_MOUSEMOVE, wParam, lParam);
