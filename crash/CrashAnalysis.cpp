@@ -130,11 +130,7 @@ std::wstring WriteReport(Crashed& crashed, const std::wstring& logPath, const st
     if (Read(process, crashed.pointers, pointers, sizeof(pointers)) &&
         Read(process, pointers[1], &context, sizeof(context))) {
         Read(process, pointers[0], &crashed.exceptionCode, sizeof(crashed.exceptionCode));
-        crash->context = &context;
-        crash->stackFrame = {};
-        crash->stackFrame.AddrPC = {context.Eip, 0, AddrModeFlat};
-        crash->stackFrame.AddrFrame = {context.Ebp, 0, AddrModeFlat};
-        crash->stackFrame.AddrStack = {context.Esp, 0, AddrModeFlat};
+        StartWalk(*crash, &context);
         crash->scratch = VirtualAllocEx(process, nullptr, 16, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
         if (!BuildStackTrace(*crash, L"srv*" + deployment::SymbolServer() + L"/symbols"))
             traceError = GetLastError();
@@ -172,7 +168,7 @@ void Analyse(Job& job) {
     Crashed crashed;
     crashed.processId = wcstoul(job.arguments.processId.c_str(), nullptr, 10);
     crashed.threadId = wcstoul(job.arguments.threadId.c_str(), nullptr, 10);
-    crashed.pointers = wcstoul(job.arguments.pointer.c_str(), nullptr, 16);
+    crashed.pointers = static_cast<ULONG_PTR>(wcstoull(job.arguments.pointer.c_str(), nullptr, 16));
     std::wstring folder = FolderOf();
     std::wstring stamp = Stamp();
     std::wstring logPath = folder + L"\\" + stamp + L".log";

@@ -26,6 +26,8 @@ struct CrashContext {
 void AppendTrace(CrashContext& crash, const wchar_t* text, size_t length);
 void AppendTraceFormat(CrashContext& crash, const wchar_t* format, ...);
 
+// Starts the walk at the faulting thread's context, which it then updates.
+void StartWalk(CrashContext& crash, CONTEXT* context);
 // Fills traceText; false when the symbol handler could not start.
 bool BuildStackTrace(CrashContext& crash, const std::wstring& symbolPath);
 

@@ -50,10 +50,10 @@ bool SystemSupported() {
 
 LONG StartDumperAndWait(DWORD threadId, EXCEPTION_POINTERS* pointers) {
     if (!SystemSupported() || !g_dumperPath[0]) return EXCEPTION_CONTINUE_SEARCH;
-    // The pointer as eight upper-case hex digits, which is what "%p" prints for 32 bits.
-    int n = _snwprintf(g_commandLine, kCommandLineChars, L"\"%ls\" %lu %lu %08lX %ls %ls \"%ls\"",
-                       g_dumperPath, GetCurrentProcessId(), threadId,
-                       static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(pointers)),
+    // The pointer in upper-case hex as wide as a pointer, which is what "%p" prints.
+    int n = _snwprintf(g_commandLine, kCommandLineChars, L"\"%ls\" %lu %lu %0*I64X %ls %ls \"%ls\"",
+                       g_dumperPath, GetCurrentProcessId(), threadId, static_cast<int>(2 * sizeof(void*)),
+                       static_cast<DWORD64>(reinterpret_cast<ULONG_PTR>(pointers)),
                        g_version, L"quorvex", g_fixerPath);
     if (n < 0 || static_cast<size_t>(n) >= kCommandLineChars) return EXCEPTION_CONTINUE_SEARCH;
     STARTUPINFOW startup = {};

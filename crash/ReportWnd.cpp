@@ -42,7 +42,7 @@ http::Parameters ReportWnd::UploadParameters() const {
             {"system", WideToUtf8(system)},
             {"product", "fixer"},
             {"exe_name", WideToUtf8(BaseName(ModulePath()))},
-            {"bit", IsWow64() ? "64" : "32"}};
+            {"bit", IsWindows64() ? "64" : "32"}};
 }
 
 http::Multipart ReportWnd::UploadParts() const {

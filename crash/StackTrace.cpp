@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 #include <cwchar>
@@ -9,42 +10,66 @@
 namespace Crash {
 namespace {
 
-constexpr DWORD kMachineX86 = 332;
-// CodeView register numbers as dbghelp reports them.
-constexpr ULONG kEax = 17, kEcx = 18, kEdx = 19, kEbx = 20, kEsp = 21, kEbp = 22;
+// A general register: its CodeView number, as dbghelp reports locations, and
+// its place in the thread's context.
+struct Register {
+    ULONG number;
+    size_t offset;
+};
+
+#ifdef _WIN64
+constexpr DWORD kMachine = IMAGE_FILE_MACHINE_AMD64;
+constexpr ULONG kFramePointer = 334, kStackPointer = 335;
+constexpr Register kRegisters[] = {
+    {328, offsetof(CONTEXT, Rax)}, {329, offsetof(CONTEXT, Rbx)}, {330, offsetof(CONTEXT, Rcx)},
+    {331, offsetof(CONTEXT, Rdx)}, {332, offsetof(CONTEXT, Rsi)}, {333, offsetof(CONTEXT, Rdi)},
+    {334, offsetof(CONTEXT, Rbp)}, {335, offsetof(CONTEXT, Rsp)}, {336, offsetof(CONTEXT, R8)},
+    {337, offsetof(CONTEXT, R9)},  {338, offsetof(CONTEXT, R10)}, {339, offsetof(CONTEXT, R11)},
+    {340, offsetof(CONTEXT, R12)}, {341, offsetof(CONTEXT, R13)}, {342, offsetof(CONTEXT, R14)},
+    {343, offsetof(CONTEXT, R15)}};
+ULONG_PTR ProgramCounter(const CONTEXT& c) { return c.Rip; }
+#else
+constexpr DWORD kMachine = IMAGE_FILE_MACHINE_I386;
+constexpr ULONG kFramePointer = 22, kStackPointer = 21;
+constexpr Register kRegisters[] = {
+    {17, offsetof(CONTEXT, Eax)}, {18, offsetof(CONTEXT, Ecx)}, {19, offsetof(CONTEXT, Edx)},
+    {20, offsetof(CONTEXT, Ebx)}, {21, offsetof(CONTEXT, Esp)}, {22, offsetof(CONTEXT, Ebp)},
+    {23, offsetof(CONTEXT, Esi)}, {24, offsetof(CONTEXT, Edi)}};
+ULONG_PTR ProgramCounter(const CONTEXT& c) { return c.Eip; }
+#endif
+// Addresses in the trace are as wide as the crashed program's pointers.
+constexpr int kAddressDigits = 2 * sizeof(void*);
 constexpr int kStringChars = 99;
 // Basic types and the typedef tag of the debug interface access SDK.
 constexpr DWORD btChar = 2, btWChar = 3, btInt = 6, btUInt = 7, btFloat = 8, btLong = 13, btULong = 14;
 constexpr DWORD kSymTagPointer = 14, kSymTagBase = 16, kSymTagTypedef = 17;
 
+const Register* FindRegister(ULONG number) {
+    for (const Register& r : kRegisters)
+        if (r.number == number) return &r;
+    return nullptr;
+}
+
 // A frame's registers as the walk left them. The walked context belongs to
-// the frame only while its Eip is the frame's program counter; otherwise only
+// the frame only while its program counter is the frame's; otherwise only
 // the frame pointer of the walk is known.
 struct FrameRegisters {
-    bool all = false;
-    DWORD eax = 0, ecx = 0, edx = 0, ebx = 0, esp = 0, ebp = 0;
+    const CONTEXT* context = nullptr;
+    ULONG_PTR framePointer = 0;
 
-    bool Get(ULONG reg, DWORD* value) const {
-        if (reg == kEbp) return (*value = ebp), true;
-        if (!all) return false;
-        switch (reg) {
-            case kEax: *value = eax; return true;
-            case kEcx: *value = ecx; return true;
-            case kEdx: *value = edx; return true;
-            case kEbx: *value = ebx; return true;
-            case kEsp: *value = esp; return true;
-            default: return false;
-        }
+    bool Get(ULONG number, ULONG_PTR* value) const {
+        if (number == kFramePointer && !context) return (*value = framePointer), true;
+        const Register* r = FindRegister(number);
+        if (!r || !context) return false;
+        *value = *reinterpret_cast<const ULONG_PTR*>(reinterpret_cast<const BYTE*>(context) + r->offset);
+        return true;
     }
 };
 
 FrameRegisters RegistersOf(const CrashContext& crash) {
     FrameRegisters r;
-    const CONTEXT& c = *crash.context;
-    r.ebp = static_cast<DWORD>(crash.stackFrame.AddrFrame.Offset);
-    if (c.Eip == crash.stackFrame.AddrPC.Offset) {
-        r = {true, c.Eax, c.Ecx, c.Edx, c.Ebx, c.Esp, c.Ebp};
-    }
+    r.framePointer = static_cast<ULONG_PTR>(crash.stackFrame.AddrFrame.Offset);
+    if (ProgramCounter(*crash.context) == crash.stackFrame.AddrPC.Offset) r.context = crash.context;
     return r;
 }
 
@@ -155,7 +180,7 @@ bool AppendBase(CrashContext& crash, DWORD64 base, ULONG type, DWORD64 address, 
 }
 
 // Whether the pointee's whole length lies in the regions from pointer on.
-bool Reachable(const CrashContext& crash, DWORD pointer, ULONG64 length) {
+bool Reachable(const CrashContext& crash, ULONG_PTR pointer, ULONG64 length) {
     DWORD64 address = pointer;
     MEMORY_BASIC_INFORMATION region;
     while (VirtualQueryEx(crash.process, reinterpret_cast<void*>(static_cast<ULONG_PTR>(address)),
@@ -175,9 +200,9 @@ bool AppendValue(CrashContext& crash, DWORD64 base, ULONG type, DWORD64 address)
     if (!TypeInfo(crash, base, type, TI_GET_SYMTAG, &tag)) return false;
     if (tag == kSymTagBase) return AppendBase(crash, base, type, address, false);
     if (tag != kSymTagPointer) return false;
-    DWORD pointer = 0;
+    ULONG_PTR pointer = 0;
     if (!Read(crash, address, &pointer, sizeof(pointer))) return false;
-    AppendTraceFormat(crash, L"0x%08lX -> ", static_cast<unsigned long>(pointer));
+    AppendTraceFormat(crash, L"0x%0*I64X -> ", kAddressDigits, static_cast<DWORD64>(pointer));
     if (pointer < 4096) {
         AppendTraceFormat(crash, L"?");
         return true;
@@ -199,12 +224,12 @@ bool AppendValue(CrashContext& crash, DWORD64 base, ULONG type, DWORD64 address)
 // appended when it cannot be told.
 DWORD64 Locate(PrintScope& scope, const SYMBOL_INFOW& symbol) {
     CrashContext& crash = *scope.crash;
-    DWORD value = 0;
+    ULONG_PTR value = 0;
     // Wine's dbghelp reports a location it could not work out as a negative register.
     if ((symbol.Flags & (SYMFLAG_REGISTER | SYMFLAG_REGREL)) && static_cast<LONG>(symbol.Register) < 0)
         return AppendTraceFormat(crash, L"?"), 0;
     if (symbol.Flags & SYMFLAG_REGISTER) {
-        if (symbol.Register < kEax || symbol.Register > kEbx) {
+        if (!FindRegister(symbol.Register)) {
             AppendTraceFormat(crash, L"<Unknown register %lu>", symbol.Register);
             return 0;
         }
@@ -219,15 +244,14 @@ DWORD64 Locate(PrintScope& scope, const SYMBOL_INFOW& symbol) {
         return reinterpret_cast<ULONG_PTR>(crash.scratch);
     }
     if (symbol.Flags & SYMFLAG_REGREL) {
-        if (symbol.Register != kEbp && symbol.Register != kEsp &&
-            (symbol.Register < kEax || symbol.Register > kEbx)) {
+        if (!FindRegister(symbol.Register)) {
             AppendTraceFormat(crash, L"<Relative to unknown register %lu>", symbol.Register);
             return 0;
         }
         if (!scope.registers.Get(symbol.Register, &value)) return AppendTraceFormat(crash, L"?"), 0;
-        return static_cast<DWORD>(value + symbol.Address);
+        return static_cast<ULONG_PTR>(value + symbol.Address);
     }
-    return static_cast<DWORD>(crash.stackFrame.AddrFrame.Offset + symbol.Address);
+    return static_cast<ULONG_PTR>(crash.stackFrame.AddrFrame.Offset + symbol.Address);
 }
 
 BOOL CALLBACK PrintParameter(PSYMBOL_INFOW symbol, ULONG, PVOID user) {
@@ -248,10 +272,10 @@ void AppendFrame(CrashContext& crash, int n, SYMBOL_INFOW* symbol) {
     DWORD64 pc = crash.stackFrame.AddrPC.Offset;
     DWORD64 displacement = 0;
     if (!SymFromAddrW(crash.process, pc, &displacement, symbol)) {
-        AppendTraceFormat(crash, L">%02i: 0x%08I64X ?\n", n, pc);
+        AppendTraceFormat(crash, L">%02i: 0x%0*I64X ?\n", n, kAddressDigits, pc);
         return;
     }
-    AppendTraceFormat(crash, L">%02i: 0x%08I64X %.*ls (", n, symbol->Address,
+    AppendTraceFormat(crash, L">%02i: 0x%0*I64X %.*ls (", n, kAddressDigits, symbol->Address,
                       static_cast<int>(std::min<ULONG>(symbol->NameLen, symbol->MaxNameLen - 1)), symbol->Name);
     // The frame's own program counter, so that locations are those valid where it stopped.
     IMAGEHLP_STACK_FRAME scopeFrame = {};
@@ -293,6 +317,20 @@ void AppendTraceFormat(CrashContext& crash, const wchar_t* format, ...) {
     AppendTrace(crash, piece, length);
 }
 
+void StartWalk(CrashContext& crash, CONTEXT* context) {
+    crash.context = context;
+    crash.stackFrame = {};
+#ifdef _WIN64
+    crash.stackFrame.AddrPC = {context->Rip, 0, AddrModeFlat};
+    crash.stackFrame.AddrFrame = {context->Rbp, 0, AddrModeFlat};
+    crash.stackFrame.AddrStack = {context->Rsp, 0, AddrModeFlat};
+#else
+    crash.stackFrame.AddrPC = {context->Eip, 0, AddrModeFlat};
+    crash.stackFrame.AddrFrame = {context->Ebp, 0, AddrModeFlat};
+    crash.stackFrame.AddrStack = {context->Esp, 0, AddrModeFlat};
+#endif
+}
+
 bool BuildStackTrace(CrashContext& crash, const std::wstring& symbolPath) {
     SymSetOptions(SymGetOptions() | SYMOPT_LOAD_LINES | SYMOPT_UNDNAME);
     if (!SymInitializeW(crash.process, symbolPath.c_str(), TRUE)) return false;
@@ -301,7 +339,7 @@ bool BuildStackTrace(CrashContext& crash, const std::wstring& symbolPath) {
     for (int n = 0;; ++n) {
         symbol->SizeOfStruct = sizeof(SYMBOL_INFOW);
         symbol->MaxNameLen = 255;
-        if (!StackWalk64(kMachineX86, crash.process, crash.thread, &crash.stackFrame, crash.context,
+        if (!StackWalk64(kMachine, crash.process, crash.thread, &crash.stackFrame, crash.context,
                          nullptr, SymFunctionTableAccess64, SymGetModuleBase64, nullptr))
             break;
         AppendFrame(crash, n, symbol);

@@ -1,8 +1,18 @@
 ; Vantoro's setup program: puts Vantoro.exe, dumper.exe and 7za.exe into
 ; Program Files for all users, registers them, and carries the uninstaller.
 ; Built by the `installer` target (installer/CMakeLists.txt), which defines
-; VERSION, STAGE (the stripped programs), ICON and OUTFILE.
+; VERSION, STAGE (the stripped programs), ICON, OUTFILE and ARCH (x86 or x64).
 Unicode true
+; The 64-bit programs go into the 64-bit Program Files and registry view, as a
+; 64-bit setup of their own; the 32-bit ones stay in the 32-bit view.
+!if "${ARCH}" == "x64"
+  Target amd64-unicode
+  !define PROGRAM_FILES "$PROGRAMFILES64"
+  !define REG_VIEW 64
+!else
+  !define PROGRAM_FILES "$PROGRAMFILES32"
+  !define REG_VIEW 32
+!endif
 ManifestSupportedOS all
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
@@ -23,7 +33,7 @@ Name "${PRODUCT}"
 Caption "${PRODUCT} ${VERSION} 安装"
 UninstallCaption "${PRODUCT} 卸载"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES32\${PRODUCT}"
+InstallDir "${PROGRAM_FILES}\${PRODUCT}"
 ; An upgrade goes where the earlier version is.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PRODUCT} ${VERSION}"
@@ -95,13 +105,13 @@ FunctionEnd
 
 Function .onInit
   SetShellVarContext all
-  SetRegView 32
+  SetRegView ${REG_VIEW}
   Call CloseFixer
 FunctionEnd
 
 Section "-${PRODUCT}"
   SetShellVarContext all
-  SetRegView 32
+  SetRegView ${REG_VIEW}
   ; It may have been started while the pages were shown.
   Call CloseFixer
 
@@ -135,13 +145,13 @@ SectionEnd
 
 Function un.onInit
   SetShellVarContext all
-  SetRegView 32
+  SetRegView ${REG_VIEW}
   Call un.CloseFixer
 FunctionEnd
 
 Section "Uninstall"
   SetShellVarContext all
-  SetRegView 32
+  SetRegView ${REG_VIEW}
   Call un.CloseFixer
 
   Delete "$INSTDIR\Vantoro.exe"

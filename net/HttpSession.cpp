@@ -38,7 +38,7 @@ http::Parameters HttpSessionBase::DefaultParameters() const {
             {"system", system},
             {"product", product},
             {"exeName", exeName},
-            {"64bit", IsWow64() ? "true" : "false"}};
+            {"64bit", IsWindows64() ? "true" : "false"}};
 }
 
 HttpSession& HttpSession::Instance() {

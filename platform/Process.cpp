@@ -20,6 +20,14 @@ bool IsWow64() {
     return wow64 != FALSE;
 }
 
+bool IsWindows64() {
+#ifdef _WIN64
+    return true;
+#else
+    return IsWow64();
+#endif
+}
+
 namespace {
 
 struct SidDeleter {

@@ -7,6 +7,7 @@
 #include <utility>
 
 bool IsWow64();             // a 32-bit process on 64-bit Windows
+bool IsWindows64();         // the system is 64-bit (a 64-bit program runs only there)
 bool IsRunAsAdmin();        // the token is in the built-in Administrators group
 bool IsProcessElevated();   // the token is elevated
 // Starts this executable again through "runas" unless already elevated;

@@ -2,12 +2,17 @@
 # Prints how long a crash takes to be reported (see README): from the fault to
 # message 1125 and to the archive on disk, for a process holding 50 MiB and for
 # a stack overflow, median of ROUNDS (default 5).
+# VANTORO_ARCH=x86|x64 picks the flavour (default x86 where 32-bit code runs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$root/build/win
+. scripts/flavour.sh
+arch=$(flavour_default)
+flavour_use "$arch"
+build=$flavour_build
+[ -f "$build/build.ninja" ] || VANTORO_ARCH=$arch scripts/build.sh >/dev/null
 cmake --build "$build" --target CrashBench dumper >/dev/null
-export WINEPREFIX=$build/wineprefix WINEARCH=win32 WINEDEBUG=-all
+echo "flavour: $arch"
 work=$root/build/bench-crash
 rm -rf "$work"
 mkdir -p "$work"

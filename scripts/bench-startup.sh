@@ -2,7 +2,8 @@
 # Prints Vantoro.exe's start-up figures (see README): start to the landing page
 # painted with the configuration received over STARTS starts (default 20) on a
 # warm Wine, its stripped size and its working set once idle. Uses $DISPLAY
-# when there is one, else Xvfb.
+# when there is one, else Xvfb. VANTORO_ARCH=x86|x64 picks the flavour
+# (default x86 where 32-bit code runs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Wine's processes must share one display: without one, all of it runs in Xvfb.
@@ -10,7 +11,11 @@ if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 root=$PWD
-build=$root/build/win
+. scripts/flavour.sh
+arch=$(flavour_default)
+flavour_use "$arch"
+build=$flavour_build
+[ -f "$build/build.ninja" ] || VANTORO_ARCH=$arch scripts/build.sh >/dev/null
 cmake --build "$build" --target Vantoro StartupBench >/dev/null
 [ -x build/host/vantoro-service ] || cmake --build build/host --target vantoro-service >/dev/null
 
@@ -19,7 +24,7 @@ rm -rf "$work"
 mkdir -p "$work/data"
 # A copy of its own, so that its config.json stays out of the build folder.
 cp "$build/Vantoro.exe" "$work/Vantoro.exe"
-i686-w64-mingw32-strip -o "$work/Vantoro-stripped.exe" "$build/Vantoro.exe"
+"$flavour_triple-strip" -o "$work/Vantoro-stripped.exe" "$build/Vantoro.exe"
 size=$(stat -c %s "$work/Vantoro-stripped.exe")
 
 build/host/vantoro-service --port 0 --data "$work/data" --port-file "$work/port" </dev/null >"$work/service.log" 2>&1 &
@@ -29,13 +34,13 @@ for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
 [ -s "$work/port" ] || { echo "the reference service did not start" >&2; exit 1; }
 url=http://127.0.0.1:$(cat "$work/port")
 
-export WINEPREFIX=$build/wineprefix WINEARCH=win32 WINEDEBUG=-all
 export VANTORO_SERVICE_URL=$url VANTORO_FALLBACK_URL=$url/fallback/config.json
 # Warm Wine: one server for every start; it ends 5 s after the last.
 wineserver -p5 2>/dev/null || true
 
 wine cmd /c exit 0 </dev/null >/dev/null 2>&1
 awk -v s="$size" 'BEGIN { printf "Vantoro.exe stripped: %d bytes (%.2f MiB; goal under 4 MiB)\n", s, s / 1048576 }'
+echo "flavour: $arch"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) ($(nproc) cores)"
 wine "$build/tests/StartupBench.exe" "Z:${work//\//\\}\\Vantoro.exe" "${STARTS:-20}"
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,19 +1,25 @@
 #!/usr/bin/env bash
 # Builds the static third-party libraries (libcurl + curl.exe, jsoncpp, pugixml,
-# minizip) and 7-Zip's standalone 7za.exe for i686-w64-mingw32 from Debian's source packages into a cache
-# outside the work tree. Idempotent: a finished prefix is reused as is.
+# minizip) and 7-Zip's standalone 7za.exe for one Windows architecture from
+# Debian's source packages into a cache outside the work tree:
+#   scripts/build-deps.sh [x86|x64]      (default x86, the shipped flavour)
+# Idempotent: a finished prefix is reused as is.
 # Progress goes to stderr; the last line on stdout is the prefix.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
-toolchain="$root/cmake/mingw-i686.cmake"
+arch=${1:-x86}
+case $arch in
+  x86) host=i686-w64-mingw32; toolchain="$root/cmake/mingw-i686.cmake" ;;
+  x64) host=x86_64-w64-mingw32; toolchain="$root/cmake/mingw-x86_64.cmake" ;;
+  *) echo "build-deps: unknown architecture '$arch' (x86 or x64)" >&2; exit 2 ;;
+esac
 cache=${VANTORO_DEPS_CACHE:-/var/cache/vantoro}
-host=i686-w64-mingw32
 sysroot=/usr/$host
 cc=$host-gcc-posix
 opt='-O2 -gdwarf-4'
-jobs=2
+jobs=$(nproc)
 
 say() { echo "build-deps: $*" >&2; }
 die() { say "error: $*"; exit 1; }
@@ -43,10 +49,11 @@ done
 
 # Inputs beyond the sources that change the result: this script, the toolchain
 # file, the compiler and the zlib we link against.
+pkg_arch=${host%%-*}; pkg_arch=${pkg_arch//_/-}
 tool_ids=$(dpkg-query -W -f='${Package}=${Version}\n' \
-  gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev 2>/dev/null || true)
-hash=$(cat "${BASH_SOURCE[0]}" "$toolchain" <(echo "$tool_ids") | sha256sum | cut -c1-12)
-key="curl${ver[curl]}_jsoncpp${ver[libjsoncpp]}_pugixml${ver[pugixml]}_zlib${ver[zlib]}_7zip${ver[7zip]}_$hash"
+  gcc-mingw-w64-$pkg_arch-posix g++-mingw-w64-$pkg_arch-posix mingw-w64-$pkg_arch-dev libz-mingw-w64-dev 2>/dev/null || true)
+hash=$(cat "${BASH_SOURCE[0]}" "$toolchain" "$root/cmake/MingwToolchain.cmake" <(echo "$tool_ids") | sha256sum | cut -c1-12)
+key="${arch}_curl${ver[curl]}_jsoncpp${ver[libjsoncpp]}_pugixml${ver[pugixml]}_zlib${ver[zlib]}_7zip${ver[7zip]}_$hash"
 key=$(echo "$key" | tr ':~' '__')
 prefix="$cache/deps-$key"
 stamp="$prefix/.vantoro-deps-complete"
@@ -83,7 +90,7 @@ step() {
   fi
 }
 
-say "prefix: $prefix"
+say "prefix ($arch): $prefix"
 say "fetching sources: curl ${ver[curl]}, libjsoncpp ${ver[libjsoncpp]}, pugixml ${ver[pugixml]}, zlib ${ver[zlib]}, 7zip ${ver[7zip]}"
 # apt drops privileges to _apt for downloads; let it write here.
 chmod 755 "$work"

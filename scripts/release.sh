@@ -2,19 +2,25 @@
 # Builds the release folder build/release: the three stripped programs, the
 # setup program, SHA256SUMS and VERSIONS; prints each file's size against
 # the goals (Vantoro.exe under 4 MiB, the setup program under 6 MiB).
+# VANTORO_ARCH=x64 makes the 64-bit flavour's into build/release-x64 instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-[ -f build/win/build.ninja ] || scripts/build.sh
-cmake --build build/win --target installer
+. scripts/flavour.sh
+arch=${VANTORO_ARCH:-x86}
+flavour_use "$arch"
+build=$flavour_build
+[ -f "$build/build.ninja" ] || VANTORO_ARCH=$arch scripts/build.sh
+cmake --build "$build" --target installer
 
 version=$(sed -n 's/^project(Vantoro VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 setup=Vantoro-Setup-$version.exe
 out=build/release
+[ "$arch" = x86 ] || out=build/release-$arch
 rm -rf "$out"
 mkdir -p "$out"
 # The very files the setup program carries.
-cp build/win/installer-stage/{Vantoro.exe,dumper.exe,7za.exe} "$out/"
-cp "build/win/$setup" "$out/"
+cp "$build"/installer-stage/{Vantoro.exe,dumper.exe,7za.exe} "$out/"
+cp "$build/$setup" "$out/"
 files=(Vantoro.exe dumper.exe 7za.exe "$setup")
 
 # File versions from each program's version resource (VS_FIXEDFILEINFO).
@@ -42,7 +48,7 @@ check() {  # file, limit in MiB
   fi
   printf '%-28s %10d bytes  %s %s\n' "$1" "$bytes" "$(mib "$bytes")" "$verdict"
 }
-echo "release $version in $out:"
+echo "release $version ($arch) in $out:"
 check Vantoro.exe 4
 check dumper.exe
 check 7za.exe

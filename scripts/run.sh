@@ -4,10 +4,14 @@
 # one it runs on a virtual screen (Xvfb) of which a PNG is written every
 # SHOT_EVERY seconds (default 5) and whenever the script gets SIGUSR1, so that
 # someone on a headless machine can see the program. Ctrl+C ends both.
+# VANTORO_ARCH=x86|x64 picks the flavour (default x86 where 32-bit code runs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-scripts/build.sh
+. scripts/flavour.sh
+arch=$(flavour_default)
+VANTORO_ARCH=$arch scripts/build.sh
+flavour_use "$arch"
 
 port=18080
 data=$root/build/run
@@ -48,10 +52,9 @@ row (saved in the Wine prefix's C:\\users\\Public\\Documents\\quorvex), and open
 the customer-service chat (your browser, via Wine) from the landing page.
 MSG
 
-export WINEPREFIX=$root/build/win/wineprefix WINEARCH=win32 WINEDEBUG=-all
 if [ -n "${DISPLAY:-}" ]; then
   echo "starting Vantoro.exe under Wine on $DISPLAY; close its window or press Ctrl+C to end"
-  wine build/win/Vantoro.exe </dev/null &
+  wine "$flavour_build/Vantoro.exe" </dev/null &
   fixer=$!
   wait $fixer || true
   exit 0
@@ -69,7 +72,7 @@ screenshot() {  # the whole virtual screen, replaced in one step
 }
 trap screenshot USR1
 
-wine build/win/Vantoro.exe </dev/null 2>>"$data/wine.log" &
+wine "$flavour_build/Vantoro.exe" </dev/null 2>>"$data/wine.log" &
 fixer=$!
 cat <<MSG
 no DISPLAY: Vantoro.exe runs on the virtual screen $DISPLAY

@@ -10,9 +10,12 @@
 # Images resolve as in the programs' archives: resources/common, then
 # resources/fixer and resources/dumper, then the layout's own folder.
 # Runs under Wine with Xvfb; needs the build (scripts/build.sh).
+# VANTORO_ARCH=x86|x64 picks the flavour (default x86 where 32-bit code runs).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${VANTORO_BUILD:-$root/build/win}
+. "$root/scripts/flavour.sh"
+flavour_use "$(flavour_default)"
+build=${VANTORO_BUILD:-$flavour_build}
 tool=$build/tests/ui/ui_screenshot.exe
 window_tool=$build/tests/windows/windows_screenshot.exe
 usage="usage: $0 [--scale <125|150|200>] <layout.xml|folder> <out.png|out-folder> | --message <0|1> <out.png> | --window <scene|list> <out.png>"
@@ -34,7 +37,7 @@ if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --scale "$scale" "$@"
 fi
 
-export WINEPREFIX=${WINEPREFIX:-$build/wineprefix} WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$build/wineprefix
 if [ "$scale" != 100 ]; then
   # A prefix has one scale: a scaled picture comes from a prefix of its own
   # (the one the scaled tests use).

@@ -7,7 +7,8 @@ action=$1
 
 case $action in
 wine-start)
-  export WINEPREFIX=$2 WINEARCH=win32 WINEDEBUG=-all
+  # WINEARCH comes from the build: win32 or win64.
+  export WINEPREFIX=$2 WINEDEBUG=-all
   # A scaled prefix of its own is made (or its scale set) first.
   [ -z "${3:-}" ] || "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX" "$3"
   # Fails harmlessly when a server for this prefix runs already.

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Creates the project's 32-bit Wine prefix once (never the user's ~/.wine) and
-# keeps its settings current:
-#   scripts/wine-prefix.sh <prefix> [dpi]
+# Creates one of the project's Wine prefixes once (never the user's ~/.wine)
+# and keeps its settings current:
+#   [WINEARCH=win32|win64] scripts/wine-prefix.sh <prefix> [dpi]
+# WINEARCH (default win32) matters only when the prefix is made.
 # With a dpi (144 is 150 %, 192 is 200 %) the prefix's display is scaled, as
 # Windows' display setting does it; such a prefix is for the scaled tests and
 # screenshots only, since the whole prefix sees that scale.
 set -euo pipefail
-export WINEPREFIX=$1 WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$1 WINEARCH=${WINEARCH:-win32} WINEDEBUG=-all
 dpi=${2:-96}
 settings_version="2 dpi=$dpi"
 stamp=$WINEPREFIX/.vantoro-prefix-ready

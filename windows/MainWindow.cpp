@@ -66,7 +66,7 @@ std::wstring SystemLabel() {
 }
 
 std::wstring CustomerServiceLink(int featureIndex, const ServerConfig& config) {
-    std::wstring system = SystemLabel() + L"_" + (IsWow64() ? L"64位" : L"32位") + L"_售前";
+    std::wstring system = SystemLabel() + L"_" + (IsWindows64() ? L"64位" : L"32位") + L"_售前";
     std::wstring product = L"Vantoro__" + Utf8ToWide(Windows::ProductKey(featureIndex));
     std::wstring program = BaseName(ModulePath()) + L"_" + VersionInfo::Instance().VersionText();
     return ChatLink(config.ChatUrl(), {system, product, L"空订单号", program, MachineId()});

@@ -82,7 +82,7 @@ std::wstring DefaultSaveFolder() {
 }
 
 SolutionWnd::SolutionWnd(int featureIndex)
-    : featureIndex(featureIndex), productKey(ProductKey(featureIndex)), windows64(IsWow64()) {}
+    : featureIndex(featureIndex), productKey(ProductKey(featureIndex)), windows64(IsWindows64()) {}
 
 void SolutionWnd::InitWindow() {
     typeTab = m_PaintManager.Find<CTabLayoutUI>(L"typeTab");

@@ -206,7 +206,8 @@ TEST_F(ReportWndTest, UploadsTheArchiveThenRestartsAfterTheMessage) {
         WideToUtf8(ReadMachineString(L"Software\\Microsoft\\Windows NT\\CurrentVersion", L"CurrentVersion"));
     EXPECT_FALSE(system.empty());
     std::vector<std::pair<std::string, std::string>> expected{
-        {"version", "1.0.3.7"}, {"system", system}, {"product", "fixer"}, {"exe_name", "report_tests"}, {"bit", "32"}};
+        {"version", "1.0.3.7"}, {"system", system}, {"product", "fixer"}, {"exe_name", "report_tests"},
+        {"bit", test::NativeWindows64() ? "64" : "32"}};
     EXPECT_EQ(query, expected);
     std::vector<std::pair<std::string, std::string>> parts;
     for (const Json::Value& part : upload["parts"]) parts.emplace_back(part["name"].asString(), part["value"].asString());

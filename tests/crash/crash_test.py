@@ -16,12 +16,15 @@ import zlib
 BIN = os.environ["CRASH_BIN_DIR"]
 RUNS = os.environ["CRASH_TEST_DIR"]
 SEVEN_ZA = os.environ["SEVEN_ZA"]
-ENV = dict(os.environ, WINEARCH="win32", WINEDEBUG="-all", LC_ALL="C.UTF-8")
+ENV = dict(os.environ, WINEDEBUG="-all", LC_ALL="C.UTF-8")
 
 ACCESS_VIOLATION = 0xC0000005
 STACK_OVERFLOW = 0xC00000FD
 DIVIDE_BY_ZERO = 0xC0000094
 ROUTED = 0xE0564352
+# Addresses in the trace are as wide as the crashed program's pointers.
+ADDRESS = r"0x[0-9A-F]{16}" if os.environ.get("VANTORO_ARCH") == "x64" else r"0x[0-9A-F]{8}"
+NULL = "0x" + "0" * (16 if os.environ.get("VANTORO_ARCH") == "x64" else 8)
 
 
 def set_read_only(folder, on):
@@ -116,7 +119,7 @@ class Reports(unittest.TestCase):
         raw, dmp = run.unpack()
         self.assertFalse(raw.startswith(b"\xff\xfe"), "no byte-order mark")
         trace = raw.decode("utf-16-le")
-        self.assertRegex(trace, r"^>00: 0x[0-9A-F]{8} ")
+        self.assertRegex(trace, r"^>00: " + ADDRESS + " ")
         thread_id, dump_code, first = exception_stream(dmp)
         self.assertEqual(thread_id, int(run.outcome[1]))
         self.assertEqual(dump_code, code)
@@ -128,10 +131,10 @@ class Reports(unittest.TestCase):
         return trace
 
     def assert_fault_frame(self, trace):
-        frame = re.search(r"^>\d\d: 0x[0-9A-F]{8} .*FaultWithText.*$", trace, re.M)
+        frame = re.search(r"^>\d\d: " + ADDRESS + r" .*FaultWithText.*$", trace, re.M)
         self.assertIsNotNone(frame, trace)
         line = frame.group(0)
-        self.assertRegex(line, r'\(s = 0x[0-9A-F]{8} -> "hello world", n = 5\)')
+        self.assertRegex(line, r'\(s = ' + ADDRESS + r' -> "hello world", n = 5\)')
         self.assertRegex(line, r" at .*CrashProgram\.cpp:2[0-3]$")
 
     def test_access_violation_unoptimised(self):
@@ -139,7 +142,7 @@ class Reports(unittest.TestCase):
         trace = self.assert_reported(run, ACCESS_VIOLATION)
         self.assert_fault_frame(trace)
         # The caller's parameter is read through the caller's own frame.
-        self.assertRegex(trace, r'CrashAs \(kind = 0x[0-9A-F]{8} -> "access"\)')
+        self.assertRegex(trace, r'CrashAs \(kind = ' + ADDRESS + r' -> "access"\)')
         self.assertRegex(run.outcome[3], r"^\d+\.\d+\.\d+\.\d+$", "the tag is the file version")
 
     def test_access_violation_optimised(self):
@@ -147,7 +150,7 @@ class Reports(unittest.TestCase):
         self.assert_fault_frame(self.assert_reported(run, ACCESS_VIOLATION))
 
     def test_access_violation_without_frame_pointers(self):
-        # Optimised code without frame pointers: the parameters are relative to ESP.
+        # Optimised code without frame pointers: the parameters are relative to the stack pointer.
         run = Run("access O2 nofp", "crash_program_o2_nofp", "access")
         self.assert_fault_frame(self.assert_reported(run, ACCESS_VIOLATION))
 
@@ -155,11 +158,11 @@ class Reports(unittest.TestCase):
         trace = self.assert_reported(Run("nosym", "crash_program_o0", "access"), ACCESS_VIOLATION)
         for line in trace.splitlines():
             if "(" not in line:
-                self.assertRegex(line, r"^>\d\d: 0x[0-9A-F]{8} \?$")
+                self.assertRegex(line, r"^>\d\d: " + ADDRESS + r" \?$")
 
     def test_string_parameters(self):
-        cases = {"null": r"s = 0x00000000 -> \?, n = 5",
-                 "long-string": r's = 0x[0-9A-F]{8} -> "a{99}\.\.\.", n = 5'}
+        cases = {"null": "s = " + NULL + r" -> \?, n = 5",
+                 "long-string": r's = ' + ADDRESS + r' -> "a{99}\.\.\.", n = 5'}
         for kind, pattern in cases.items():
             with self.subTest(kind=kind):
                 trace = self.assert_reported(Run(kind, "crash_program_o2", kind), ACCESS_VIOLATION)

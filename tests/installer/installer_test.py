@@ -22,7 +22,7 @@ PREFIX_SCRIPT = os.environ["PREFIX_SCRIPT"]
 SERVICE_DIR = os.environ["VANTORO_SERVICE_DIR"]
 
 # No menu entries or desktop files for the Linux desktop: shortcuts stay in the prefix.
-ENV = dict(os.environ, WINEPREFIX=PREFIX, WINEARCH="win32", WINEDEBUG="-all",
+ENV = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all",
            WINEDLLOVERRIDES="winemenubuilder.exe=d", LC_ALL="C.UTF-8")
 DRIVE_C = os.path.join(PREFIX, "drive_c")
 PROGRAM_DIR = os.path.join(DRIVE_C, "Program Files", "Vantoro")

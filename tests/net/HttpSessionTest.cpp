@@ -59,7 +59,7 @@ TEST_F(HttpSessionTest, PathRequestsCarryTheIdentityFirstThenTheCallersParameter
                       {"system", CurrentVersion()},
                       {"product", "vantoro-session-test"},
                       {"exeName", "修复助手.exe"},
-                      {"64bit", "false"},  // a 32-bit prefix is no WOW64
+                      {"64bit", test::NativeWindows64() ? "true" : "false"},
                       {"name", "quorvex"},
                       {"versionid", "3"}};
     EXPECT_EQ(expected, r.query);

@@ -143,10 +143,12 @@ TEST(ProcessParent, IsTheStarterOrUnknown) {
     EXPECT_EQ(ParentProcessId(0x7FFFFFF0), -1);
 }
 
-TEST(ProcessPrivilege, Wow64MatchesTheSystem) {
+TEST(ProcessPrivilege, BitnessMatchesTheSystem) {
     SYSTEM_INFO native{};
     GetNativeSystemInfo(&native);
-    EXPECT_EQ(IsWow64(), native.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64);
+    bool windows64 = native.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
+    EXPECT_EQ(IsWindows64(), windows64);
+    EXPECT_EQ(IsWow64(), windows64 && sizeof(void*) == 4);
 }
 
 TEST(ProcessPrivilege, RelaunchIsNeededOnlyWithoutElevation) {

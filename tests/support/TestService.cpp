@@ -127,4 +127,10 @@ void WriteFile(const std::wstring& path, const std::string& data) {
     CloseHandle(file);
 }
 
+bool NativeWindows64() {
+    SYSTEM_INFO native{};
+    GetNativeSystemInfo(&native);
+    return native.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
+}
+
 }  // namespace test

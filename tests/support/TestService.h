@@ -47,5 +47,7 @@ private:
 bool FileExists(const std::wstring& path);
 std::string ReadFile(const std::wstring& path);
 void WriteFile(const std::wstring& path, const std::string& data);
+// Whether the machine's Windows is 64-bit, as the system reports it to anyone.
+bool NativeWindows64();
 
 }  // namespace test

@@ -80,11 +80,7 @@ std::map<std::wstring, std::wstring> QueryOf(const std::wstring& link) {
 
 std::wstring BaseOf(const std::wstring& link) { return link.substr(0, link.find(L"&c1=")); }
 
-std::wstring Bitness() {
-    BOOL wow64 = FALSE;
-    IsWow64Process(GetCurrentProcess(), &wow64);
-    return wow64 ? L"64位" : L"32位";
-}
+std::wstring Bitness() { return test::NativeWindows64() ? L"64位" : L"32位"; }
 
 // Width of text in the control's own font, less the room the control gives it.
 int Overflow(HWND window, const wchar_t* name) {
