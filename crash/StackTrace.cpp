@@ -2,6 +2,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 #include <cwchar>
 
@@ -19,7 +20,7 @@ struct Register {
 
 #ifdef _WIN64
 constexpr DWORD kMachine = IMAGE_FILE_MACHINE_AMD64;
-constexpr ULONG kFramePointer = 334, kStackPointer = 335;
+constexpr ULONG kFramePointer = 334;
 constexpr Register kRegisters[] = {
     {328, offsetof(CONTEXT, Rax)}, {329, offsetof(CONTEXT, Rbx)}, {330, offsetof(CONTEXT, Rcx)},
     {331, offsetof(CONTEXT, Rdx)}, {332, offsetof(CONTEXT, Rsi)}, {333, offsetof(CONTEXT, Rdi)},
@@ -30,7 +31,7 @@ constexpr Register kRegisters[] = {
 ULONG_PTR ProgramCounter(const CONTEXT& c) { return c.Rip; }
 #else
 constexpr DWORD kMachine = IMAGE_FILE_MACHINE_I386;
-constexpr ULONG kFramePointer = 22, kStackPointer = 21;
+constexpr ULONG kFramePointer = 22;
 constexpr Register kRegisters[] = {
     {17, offsetof(CONTEXT, Eax)}, {18, offsetof(CONTEXT, Ecx)}, {19, offsetof(CONTEXT, Edx)},
     {20, offsetof(CONTEXT, Ebx)}, {21, offsetof(CONTEXT, Esp)}, {22, offsetof(CONTEXT, Ebp)},
@@ -61,7 +62,7 @@ struct FrameRegisters {
         if (number == kFramePointer && !context) return (*value = framePointer), true;
         const Register* r = FindRegister(number);
         if (!r || !context) return false;
-        *value = *reinterpret_cast<const ULONG_PTR*>(reinterpret_cast<const BYTE*>(context) + r->offset);
+        memcpy(value, reinterpret_cast<const BYTE*>(context) + r->offset, sizeof(*value));
         return true;
     }
 };

@@ -12,9 +12,9 @@
 using namespace DuiLib;
 using uitest::TestWindow;
 
-extern "C" void* deleteObjectSlot __asm__("__imp__DeleteObject@4");
-extern "C" void* beginPaintSlot __asm__("__imp__BeginPaint@8");
-extern "C" void* endPaintSlot __asm__("__imp__EndPaint@8");
+extern "C" void* deleteObjectSlot __asm__(IMPORT_SLOT(DeleteObject, 4));
+extern "C" void* beginPaintSlot __asm__(IMPORT_SLOT(BeginPaint, 8));
+extern "C" void* endPaintSlot __asm__(IMPORT_SLOT(EndPaint, 8));
 
 namespace {
 

@@ -62,8 +62,13 @@ private:
 
 // Points one import slot of this program elsewhere for a scope. The toolkit
 // is linked in statically, so its calls to that function come here too.
-// Declare the slot by its linker name:
-//   extern "C" void* deleteObjectSlot __asm__("__imp__DeleteObject@4");
+// Declare the slot by its linker name, which x86 decorates and x64 does not:
+//   extern "C" void* deleteObjectSlot __asm__(IMPORT_SLOT(DeleteObject, 4));
+#ifdef _WIN64
+#define IMPORT_SLOT(name, argumentBytes) "__imp_" #name
+#else
+#define IMPORT_SLOT(name, argumentBytes) "__imp__" #name "@" #argumentBytes
+#endif
 class ImportHook {
 public:
     ImportHook(void** slot, void* replacement);
