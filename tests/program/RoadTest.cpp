@@ -42,14 +42,14 @@ constexpr DWORD kWaitMs = 20000;
 constexpr int kVersionItemHeight = 36;
 const wchar_t kRowLayout[] = L"ListItem.xml";
 
-// The files of the C-drive feature's second version (catalogue 202/1201) on
-// 32-bit Windows: the row clicked, its companion, and its partner tutorial,
-// saved under their decoded names (a "+" in an address is a space).
+// The files of the C-drive feature's second version (catalogue 202/1201): the
+// row clicked (the program for the machine's Windows), its companion, and its
+// partner tutorial, saved under their decoded names (a "+" in an address is a space).
 struct Download {
     const wchar_t* saved;
     const wchar_t* served;
 };
-const wchar_t kProgram[] = L"deep clean x86.exe";
+const wchar_t* const kProgram = test::NativeWindows64() ? L"deep clean x64.exe" : L"deep clean x86.exe";
 const Download kDownloads[] = {
     {kProgram, kProgram}, {L"deep-clean rules.ini", L"deep-clean rules.ini"}, {L"深度清理 教程.pdf", L"深度清理+教程.pdf"}};
 constexpr int kProgramRow = 1;
