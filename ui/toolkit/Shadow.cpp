@@ -34,6 +34,34 @@ void DrawSoftShadow(std::vector<uint32_t>& pixels, int width, int height, int si
     }
 }
 
+// The rectangles of the window's shape (its region, else its whole rectangle),
+// in window coordinates.
+std::vector<RECT> WindowShapeRects(HWND window, SIZE size) {
+    UniqueRegion shape(CreateRectRgn(0, 0, 0, 0));
+    if (shape && GetWindowRgn(window, shape.Get()) == ERROR) shape.Reset(CreateRectRgn(0, 0, size.cx, size.cy));
+    DWORD bytes = shape ? GetRegionData(shape.Get(), 0, nullptr) : 0;
+    if (bytes < sizeof(RGNDATAHEADER)) return {};
+    std::vector<char> data(bytes);
+    auto* region = reinterpret_cast<RGNDATA*>(data.data());
+    if (GetRegionData(shape.Get(), bytes, region) != bytes) return {};
+    const auto* rects = reinterpret_cast<const RECT*>(region->Buffer);
+    return std::vector<RECT>(rects, rects + region->rdh.nCount);
+}
+
+// Leaves the shadow transparent under its window: there it never shows, and
+// should the shadow come above the window (restacked by a window manager, or
+// by Wine following the X stacking), the window is not veiled, nor blacked
+// out by a screen without compositing.
+void ClearUnderWindow(std::vector<uint32_t>& pixels, SIZE total, HWND window, SIZE size, int offset) {
+    for (RECT rc : WindowShapeRects(window, size)) {
+        int left = std::clamp<int>(rc.left + offset, 0, total.cx), right = std::clamp<int>(rc.right + offset, 0, total.cx);
+        int top = std::clamp<int>(rc.top + offset, 0, total.cy), bottom = std::clamp<int>(rc.bottom + offset, 0, total.cy);
+        for (int y = top; y < bottom && left < right; ++y)
+            std::fill(pixels.begin() + static_cast<size_t>(y) * total.cx + left,
+                      pixels.begin() + static_cast<size_t>(y) * total.cx + right, 0u);
+    }
+}
+
 }  // namespace
 
 std::vector<uint32_t> RenderShadow(const CPaintManagerUI& manager, SIZE window) {
@@ -101,6 +129,7 @@ void ShadowWindow::Update() {
     if (window.cx != renderedFor_.cx || window.cy != renderedFor_.cy) {
         std::vector<uint32_t> pixels = RenderShadow(manager_, window);
         if (pixels.empty()) return;
+        ClearUnderWindow(pixels, total, target, window, size);
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(info.bmiHeader);
         info.bmiHeader.biWidth = total.cx;

@@ -1,4 +1,5 @@
-// The drop shadow around a window: a layered window kept just behind it.
+// The drop shadow around a window: a layered window kept just behind it,
+// transparent where the window itself lies.
 // The shadow comes from a nine-slice image or, without one, is drawn as a
 // soft edge that follows the window's rounded corners.
 #pragma once
