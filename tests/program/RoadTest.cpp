@@ -11,6 +11,10 @@
 // control. What the code adds to a layout (rows, drop-down items) is placed
 // the way the code places it.
 //
+// Each of the program's windows must reach the screen itself: the test reads
+// what the screen shows at the window's place (under Wine, the X screen),
+// which the window's own snapshot cannot tell.
+//
 // "Open" of a program row shows its folder: the shell starts Wine's file
 // manager on the save folder, which the test records by its window (title and
 // process) and closes; the downloaded program itself is never started.
@@ -18,6 +22,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -30,6 +36,7 @@
 #include "tests/support/TestService.h"
 #include "tests/support/UiDriver.h"
 #include "ui/MessageWnd.h"
+#include "ui/toolkit/GdiHandles.h"
 #include "ui/toolkit/UIlib.h"
 #include "windows/SolutionWnd.h"
 
@@ -126,6 +133,71 @@ void ClickAt(HWND window, POINT at) {
     PostMessageW(window, WM_MOUSEMOVE, 0, where);
     PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, where);
     PostMessageW(window, WM_LBUTTONUP, 0, where);
+}
+
+// The share of the window's place on the screen that is black, read back
+// from the screen; 1 when it cannot be read.
+double BlackShareOnScreen(HWND window) {
+    RECT place{};
+    GetWindowRect(window, &place);
+    int width = place.right - place.left, height = place.bottom - place.top;
+    if (width <= 0 || height <= 0) return 1;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    UniqueMemoryDC copy(CreateCompatibleDC(screen));
+    bool read = copy.SelectBitmap(UniqueBitmap(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0))) &&
+                BitBlt(copy.Get(), 0, 0, width, height, screen, place.left, place.top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    if (!read) return 1;
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    size_t count = static_cast<size_t>(width) * height;
+    auto black = std::count_if(pixels, pixels + count, [](uint32_t p) { return (p & 0xF0F0F0) == 0; });
+    return static_cast<double>(black) / count;
+}
+
+// The program's drop shadow around the window: the smallest one of the same
+// program that encloses it.
+HWND ShadowOf(HWND window) {
+    RECT place{};
+    GetWindowRect(window, &place);
+    DWORD program = 0;
+    GetWindowThreadProcessId(window, &program);
+    HWND found = nullptr;
+    LONG foundArea = 0;
+    for (HWND shadow = FindWindowW(L"DuiShadow", nullptr); shadow;
+         shadow = FindWindowExW(nullptr, shadow, L"DuiShadow", nullptr)) {
+        RECT around{};
+        GetWindowRect(shadow, &around);
+        DWORD id = 0;
+        GetWindowThreadProcessId(shadow, &id);
+        LONG area = (around.right - around.left) * (around.bottom - around.top);
+        bool encloses = around.left < place.left && around.top < place.top && around.right > place.right &&
+                        around.bottom > place.bottom;
+        if (id == program && IsWindowVisible(shadow) && encloses && (!found || area < foundArea)) {
+            found = shadow;
+            foundArea = area;
+        }
+    }
+    return found;
+}
+
+// The windows are light: once painted, hardly any of their place is black,
+// even with their shadow above them, where Wine's window order puts it and
+// a window manager may stack it.
+void ExpectOnScreen(HWND window, const char* what) {
+    if (HWND shadow = ShadowOf(window)) {
+        // Behind the window first: Wine restacks nothing for a window already on top.
+        const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+        SetWindowPos(shadow, window, 0, 0, 0, 0, flags);
+        SetWindowPos(shadow, HWND_TOP, 0, 0, 0, 0, flags);
+    }
+    EXPECT_TRUE(Await([&] { return BlackShareOnScreen(window) < 0.1; }, 5000)) << what << " is black on the screen";
 }
 
 std::vector<test::LoggedRequest> Requests(const std::string& path) {
@@ -232,6 +304,7 @@ TEST_F(RoadTest, AUserCleansTheCDriveFromTheLandingPageToTheOpenedFolder) {
     checking.Show(L"viewSolutionBtn", true);
     POINT viewSolution = checking.Centre(check, L"viewSolutionBtn");
     DWORD checkStart = GetTickCount();
+    ExpectOnScreen(check, "the check window");
     HWND page = nullptr;
     ASSERT_TRUE(Await(
         [&] {
@@ -246,6 +319,7 @@ TEST_F(RoadTest, AUserCleansTheCDriveFromTheLandingPageToTheOpenedFolder) {
     // The choice: the second version from the drop-down, then confirm.
     ASSERT_TRUE(Await([] { return Requests("/helper/config").size() >= 2; })) << "the page asked for no configuration";
     Sleep(500);  // the answer fills the drop-downs
+    ExpectOnScreen(page, "the solution page");
     Mirror solution(L"SolutionUI.xml");
     ClickAt(page, solution.Centre(page, L"versioncombo"));
     HWND dropDown = fixer.AwaitWindow(L"DuiComboDropDown", 5000);
@@ -273,6 +347,7 @@ TEST_F(RoadTest, AUserCleansTheCDriveFromTheLandingPageToTheOpenedFolder) {
     ClickAt(page, programButton);
     HWND box = fixer.AwaitWindow(kMessageWndClass, 60000);
     ASSERT_NE(box, nullptr) << "the downloads ended without their message";
+    ExpectOnScreen(box, "the message box");
     ExpectTheDownloads();
     Mirror message(L"Msgbox.xml");  // a question: OK and Cancel
     message.Show(L"retrybtn", false);
