@@ -77,6 +77,10 @@ TEST(ProgramManifest, AsksForAdministratorCommonControlsSixAndPerMonitorDpiAware
         ASSERT_FALSE(manifest.empty()) << "no manifest with id 1";
         EXPECT_NE(manifest.find(R"(level="requireAdministrator")"), std::string::npos);
         EXPECT_NE(manifest.find(R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"), std::string::npos);
+        // Any processor: the x64 flavour would otherwise ask for the x86 Common Controls and not start.
+        const std::string arch = R"(processorArchitecture=")";
+        for (size_t at = manifest.find(arch); at != std::string::npos; at = manifest.find(arch, at + 1))
+            EXPECT_EQ(manifest.substr(at + arch.size(), 2), R"(*")");
         // The toolkit scales itself, so the system must not stretch the windows.
         EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
         EXPECT_NE(manifest.find(">PerMonitorV2,PerMonitor</dpiAwareness>"), std::string::npos);
