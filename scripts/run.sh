@@ -67,8 +67,8 @@ for _ in $(seq 50); do [ -s "$data/display" ] && break; sleep 0.1; done
 [ -s "$data/display" ] || { echo "Xvfb did not start:" >&2; cat "$data/xvfb.log" >&2; exit 1; }
 export DISPLAY=:$(tr -d '\n' <"$data/display")
 
-screenshot() {  # the whole virtual screen, replaced in one step
-  xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$shot.part" 2>/dev/null && mv -f "$shot.part" "$shot"
+screenshot() {  # the whole virtual screen as it shows (not xwd: see the script), replaced in one step
+  python3 scripts/screen-png.py "$shot.part" 2>/dev/null && mv -f "$shot.part" "$shot"
 }
 trap screenshot USR1
 
