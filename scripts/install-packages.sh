@@ -10,7 +10,7 @@ packages=(
   gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   libz-mingw-w64-dev
   cmake ninja-build make autoconf automake libtool pkg-config dpkg-dev patch
-  wine wine64 xvfb xauth fonts-wqy-microhei p7zip-full x11-apps netpbm
+  wine wine64 xvfb xauth fonts-wqy-microhei p7zip-full python3
   g++ libcpp-httplib-dev libjsoncpp-dev libarchive-dev googletest curl locales
   nsis
 )
