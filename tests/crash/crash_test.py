@@ -123,6 +123,7 @@ class Reports(unittest.TestCase):
         self.assertFalse(raw.startswith(b"\xff\xfe"), "no byte-order mark")
         trace = raw.decode("utf-16-le")
         self.assertRegex(trace, r"^>00: " + ADDRESS + " ")
+        self.assertNotRegex(trace, r"-> [,)]", "every pointer says what it points to, or ?")
         thread_id, dump_code, first = exception_stream(dmp)
         self.assertEqual(thread_id, int(run.outcome[1]))
         self.assertEqual(dump_code, code)
