@@ -194,6 +194,20 @@ bool Reachable(const CrashContext& crash, ULONG_PTR pointer, ULONG64 length) {
     return false;
 }
 
+// What a pointer of type points to, when it is a base type in reach; false
+// when nothing was printed.
+bool AppendPointee(CrashContext& crash, DWORD64 base, ULONG type, ULONG_PTR pointer) {
+    ULONG pointee = 0;
+    ULONG64 length = 0;
+    DWORD tag = 0;
+    if (pointer < 4096 || !TypeInfo(crash, base, type, TI_GET_TYPEID, &pointee)) return false;
+    pointee = Underlying(crash, base, pointee);
+    // A function type has no length.
+    return TypeInfo(crash, base, pointee, TI_GET_LENGTH, &length) && Reachable(crash, pointer, length) &&
+           TypeInfo(crash, base, pointee, TI_GET_SYMTAG, &tag) && tag == kSymTagBase &&
+           AppendBase(crash, base, pointee, pointer, true);
+}
+
 // False when nothing could be printed (the caller appends "?").
 bool AppendValue(CrashContext& crash, DWORD64 base, ULONG type, DWORD64 address) {
     type = Underlying(crash, base, type);
@@ -204,20 +218,7 @@ bool AppendValue(CrashContext& crash, DWORD64 base, ULONG type, DWORD64 address)
     ULONG_PTR pointer = 0;
     if (!Read(crash, address, &pointer, sizeof(pointer))) return false;
     AppendTraceFormat(crash, L"0x%0*I64X -> ", kAddressDigits, static_cast<DWORD64>(pointer));
-    if (pointer < 4096) {
-        AppendTraceFormat(crash, L"?");
-        return true;
-    }
-    ULONG pointee = 0;
-    ULONG64 length = 0;
-    if (!TypeInfo(crash, base, type, TI_GET_TYPEID, &pointee)) return true;
-    pointee = Underlying(crash, base, pointee);
-    if (!TypeInfo(crash, base, pointee, TI_GET_LENGTH, &length)) return true;
-    if (!Reachable(crash, pointer, length)) return true;
-    DWORD pointeeTag = 0;
-    if (!TypeInfo(crash, base, pointee, TI_GET_SYMTAG, &pointeeTag) || pointeeTag != kSymTagBase ||
-        !AppendBase(crash, base, pointee, pointer, true))
-        AppendTraceFormat(crash, L"?");
+    if (!AppendPointee(crash, base, type, pointer)) AppendTraceFormat(crash, L"?");
     return true;
 }
 

@@ -21,6 +21,11 @@ volatile int g_zero = 0;
 __attribute__((noipa)) int FaultWithText(const char* s, int n) {
     int sum = s[n];
     *g_nowhere = sum;
+#ifdef __x86_64__
+    // x64 passes s and n in registers, which the optimiser reuses once they
+    // are dead: keep them alive through the fault so the trace can show them.
+    asm volatile("" : : "r"(s), "r"(n));
+#endif
     return sum + n;
 }
 
@@ -41,8 +46,10 @@ struct Derived : Base {
     void Pure() override {}
 };
 
-// 308 characters: more than the 255 a symbol name is given.
-__attribute__((noipa)) void CallerWithANameFarLongerThanTheSymbolBufferHoldsXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX() { FaultWithText("hello world", 5); }
+// 308 characters: more than the 255 a symbol name is given. x64 passes the
+// arguments in registers, so without the flag the call would become a jump
+// and leave no frame of this function.
+__attribute__((noipa, optimize("no-optimize-sibling-calls"))) void CallerWithANameFarLongerThanTheSymbolBufferHoldsXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX() { FaultWithText("hello world", 5); }
 
 // For the benchmark: the moment of the crash, as a FILETIME, in the file
 // VANTORO_CRASH_CLOCK names.
