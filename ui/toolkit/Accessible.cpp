@@ -237,7 +237,7 @@ HRESULT Accessible::Resolve(const VARIANT& child, ComPtr<Accessible>& target) {
 IAccessible* Accessible::Standard() {
     std::shared_ptr<AccessibleWindow> window = Connected();
     if (!standard_ && window)
-        CreateStdAccessibleObject(window->Manager().GetPaintWindow(), OBJID_CLIENT, IID_IAccessible,
+        CreateStdAccessibleObject(window->Manager().GetPaintWindow(), OBJID_CLIENT, __uuidof(IAccessible),
                                   reinterpret_cast<void**>(standard_.GetAddressOf()));
     return standard_.Get();
 }
@@ -246,8 +246,10 @@ IAccessible* Accessible::Standard() {
 
 STDMETHODIMP Accessible::QueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IAccessible) *out = static_cast<IAccessible*>(this);
-    else if (iid == IID_IEnumVARIANT) *out = static_cast<IEnumVARIANT*>(this);
+    // __uuidof, not the IID_ symbols: see AccessibleWindow::HandleMessage.
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IAccessible))
+        *out = static_cast<IAccessible*>(this);
+    else if (iid == __uuidof(IEnumVARIANT)) *out = static_cast<IEnumVARIANT*>(this);
     else {
         *out = nullptr;
         return E_NOINTERFACE;

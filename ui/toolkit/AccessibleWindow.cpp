@@ -42,8 +42,11 @@ bool AccessibleWindow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     // Other objects (the window's frame, UI Automation) stay the system's.
     if (static_cast<LONG>(static_cast<DWORD>(lParam)) != OBJID_CLIENT || !manager_.GetRoot()) return false;
     Microsoft::WRL::ComPtr<Accessible> client = Accessible::Create(shared_from_this(), nullptr);
-    LRESULT answer = client ? LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(client.Get())) : 0;
-    if (FAILED(static_cast<HRESULT>(answer))) return false;  // COM not initialised on this thread: the system's object
+    // __uuidof: on x64 the IID_IAccessible symbol can resolve to oleacc's import stub, whose bytes are code.
+    LRESULT answer =
+        client ? LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(client.Get())) : 0;
+    // A failure is a negative HRESULT widened to LRESULT; the whole LRESULT is the reference, so no HRESULT cast.
+    if (answer <= 0) return false;  // COM not initialised on this thread, or no object: the system's object
     result = answer;
     return true;
 }
