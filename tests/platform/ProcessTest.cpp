@@ -89,7 +89,11 @@ TEST(LaunchAndWaitReuse, AProgramOlderThanTheTreeIsNotItsChild) {
     PROCESS_INFORMATION reused{};
     for (int i = 0; i < 300 && !reused.hProcess; ++i) {
         PROCESS_INFORMATION candidate = StartHelper(L"hold 1500", CREATE_SUSPENDED);
-        ASSERT_TRUE(candidate.hProcess);
+        // Hundreds of quick starts: one refused under load is not what this is about.
+        if (!candidate.hProcess) {
+            Sleep(20);
+            continue;
+        }
         if (candidate.dwProcessId == deadParent) {
             reused = candidate;
             break;
