@@ -2,6 +2,7 @@
 
 #include "net/Deployment.h"
 #include "net/Json.h"
+#include "platform/Opener.h"
 #include "platform/Text.h"
 
 ServerConfig& ServerConfig::Instance() {
@@ -15,7 +16,8 @@ void ServerConfig::Replace(Json::Value document) {
 }
 
 std::wstring ServerConfig::ChatUrl() const {
-    // An empty base would turn the chat link into a bare query the browser cannot open.
-    std::string kefu = json::String(json::At(document_, {"data", "kefu"}));
-    return kefu.empty() ? deployment::ChatUrl() : Utf8ToWide(kefu);
+    // An empty base would turn the chat link into a bare query the browser
+    // cannot open; anything but a web page is never handed to the shell.
+    std::wstring kefu = Utf8ToWide(json::String(json::At(document_, {"data", "kefu"})));
+    return IsWebAddress(kefu) ? kefu : deployment::ChatUrl();
 }

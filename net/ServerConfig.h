@@ -18,7 +18,7 @@ public:
     void Replace(Json::Value document);
 
     // The customer-service chat: "data" -> "kefu" once received, otherwise
-    // (and when that key holds no text) the built-in chat page.
+    // (and when that key holds no web address, IsWebAddress) the built-in chat page.
     std::wstring ChatUrl() const;
 
 private:

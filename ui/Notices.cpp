@@ -2,7 +2,7 @@
 
 #include "net/Deployment.h"
 #include "net/HttpSession.h"
-#include "platform/Shell.h"
+#include "platform/Opener.h"
 #include "ui/MessageWnd.h"
 #include "ui/PercentEncode.h"
 
@@ -40,7 +40,7 @@ void ReportRequestFailure(HWND owner, const std::wstring& requestUrl, int status
     // One notice at a time: a box already open (any message box) wins.
     if (FindWindowW(kMessageWndClass, kMessageWndClass)) return;
     ShowMessage(owner, text, kNoticeTitle, kMessageInfo);
-    ShellOpen(RequestFailureChatLink(requestUrl, status, errorCode), {});
+    OpenWebAddress(RequestFailureChatLink(requestUrl, status, errorCode));
 }
 
 DownloadFailureNotice DescribeDownloadFailure(int status, int errorCode, int resultId, std::wstring_view targetPath) {
@@ -66,7 +66,7 @@ void ReportDownloadFailure(HWND owner, int status, int errorCode, int resultId, 
     if (!notice.show) return;
     int answer = ShowMessage(owner, notice.text, kNoticeTitle, notice.type);
     if (notice.type != kMessageQuestion || answer != kMessageOk) return;
-    // An empty address would open the current folder instead of a browser.
-    if (downloadUrl.empty() || ShellOpen(downloadUrl, {}) <= 32)
+    // A row's address may name a local program; only a web address is opened.
+    if (!OpenWebAddress(downloadUrl))
         ShowMessage(owner, L"打开默认浏览器出现了错误，请联系客服处理。", kNoticeTitle, kMessageQuestion);
 }

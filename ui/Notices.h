@@ -25,8 +25,8 @@ struct DownloadFailureNotice {
 };
 // targetPath's file name (after its last "\") names the file.
 DownloadFailureNotice DescribeDownloadFailure(int status, int errorCode, int resultId, std::wstring_view targetPath);
-// Shows that notice; when the user agrees, opens downloadUrl in the browser and
-// says so when the browser cannot be started. (-1, -1, -1) and a cancelled
+// Shows that notice; when the user agrees, opens downloadUrl in the browser when
+// it is a web address (OpenWebAddress), and says so when it is not opened. (-1, -1, -1) and a cancelled
 // download show nothing.
 void ReportDownloadFailure(HWND owner, int status, int errorCode, int resultId, const std::wstring& downloadUrl,
                            const std::wstring& targetPath);

@@ -5,10 +5,10 @@
 #include "core/AppConfig.h"
 #include "core/MachineId.h"
 #include "net/ServerConfig.h"
+#include "platform/Opener.h"
 #include "platform/Path.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
-#include "platform/Shell.h"
 #include "platform/Text.h"
 #include "platform/VersionInfo.h"
 #include "resources/app/ResourceIds.h"
@@ -42,8 +42,6 @@ void RunCheck(HWND owner, int featureIndex) {
     RunDialog(new (std::nothrow) Windows::CheckProgressWnd(featureIndex), owner, L"正在检查中");
 }
 
-INT_PTR OpenInBrowser(const std::wstring& link) { return ShellOpen(link, {}); }
-
 // Shared icons belong to the system: nothing to destroy.
 void SetIcon(HWND window, WPARAM kind, int sizeMetric) {
     int size = GetSystemMetrics(sizeMetric);
@@ -74,7 +72,7 @@ std::wstring CustomerServiceLink(int featureIndex, const ServerConfig& config) {
 
 MainWindow::MainWindow(MainWindowHooks given) : hooks(std::move(given)) {
     if (!hooks.openCheck) hooks.openCheck = RunCheck;
-    if (!hooks.openLink) hooks.openLink = OpenInBrowser;
+    if (!hooks.openLink) hooks.openLink = OpenWebAddress;
 }
 
 MainWindow::~MainWindow() { AppConfig::Instance().SetFirstRun(false); }
@@ -141,6 +139,6 @@ void MainWindow::OnControlClick(CControlUI* sender) {
 }
 
 void MainWindow::OpenCustomerService() {
-    if (hooks.openLink(CustomerServiceLink(featureIndex, ServerConfig::Instance())) > 32) return;
+    if (hooks.openLink(CustomerServiceLink(featureIndex, ServerConfig::Instance()))) return;
     ShowMessage(m_hWnd, L"打开浏览器失败，请从支付账单中联系客服。", L"提示", kMessageInfo);
 }

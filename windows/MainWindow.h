@@ -35,7 +35,7 @@ std::wstring CustomerServiceLink(int featureIndex, const ServerConfig& config);
 // function stands for the product's own.
 struct MainWindowHooks {
     std::function<void(HWND owner, int featureIndex)> openCheck;  // a modal CheckProgressWnd
-    std::function<INT_PTR(const std::wstring& link)> openLink;    // the shell; above 32 is success
+    std::function<bool(const std::wstring& link)> openLink;       // OpenWebAddress; false when nothing opened
 };
 
 class MainWindow : public DuiLib::WindowImplBase {

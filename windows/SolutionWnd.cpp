@@ -2,11 +2,10 @@
 
 #include <shlobj.h>
 
-#include <cctype>
-
 #include "net/Answer.h"
 #include "net/Deployment.h"
 #include "net/HttpSession.h"
+#include "platform/Opener.h"
 #include "platform/Path.h"
 #include "platform/Process.h"
 #include "platform/Shell.h"
@@ -47,27 +46,6 @@ const wchar_t* OpenText(const std::wstring& kind) {
     if (kind == kApp) return kOpenFolder;
     if (kind == kTutorial) return kOpenFile;
     return kOpen;
-}
-
-// Only web addresses go to the browser: the shell would run a program or
-// open a local file named by the service just as readily.
-bool IsWebAddress(const std::string& address) {
-    std::string head = address.substr(0, 8);
-    for (char& ch : head) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
-    return head.rfind("http://", 0) == 0 || head.rfind("https://", 0) == 0;
-}
-
-// A "tutorial" is a document; one that would run as a program is shown in
-// its folder instead of being started.
-bool RunsAsProgram(const std::wstring& path) {
-    static const wchar_t* const kPrograms[] = {L"exe", L"com", L"bat", L"cmd", L"scr", L"pif", L"msi", L"msp",
-                                               L"vbs", L"vbe", L"js",  L"jse", L"wsf", L"wsh", L"ps1", L"lnk",
-                                               L"hta", L"cpl", L"reg", L"jar"};
-    if (FileName(path).find(L'.') == std::wstring::npos) return false;
-    std::wstring extension = ExtensionLower(path);
-    for (const wchar_t* program : kPrograms)
-        if (extension == program) return true;
-    return false;
 }
 
 }  // namespace
@@ -274,15 +252,15 @@ bool SolutionWnd::Download(const ResourceItem& item) {
 }
 
 void SolutionWnd::Open(const ResourceItem& item) {
-    if (item.kind == kTutorial && !RunsAsProgram(item.localPath) && ShellOpen(item.localPath, {}) > 32) return;
     if (item.kind == kIssue || item.kind == kWangpan) return OpenInBrowser(item);
-    if (!ShowInFolder(item.localPath))
+    bool shown = item.kind == kTutorial ? OpenDocument(item.localPath, saveFolder) : ShowInFolder(item.localPath);
+    if (!shown)
         ShowMessage(m_hWnd, L"打开文件失败，请联系QQ客服：" + deployment::QqNumber() + L"处理", kNoticeTitle,
                     kMessageInfo);
 }
 
 void SolutionWnd::OpenInBrowser(const ResourceItem& item) {
-    if (IsWebAddress(item.address) && ShellOpen(Utf8ToWide(item.address), {}) > 32) return;
+    if (OpenWebAddress(Utf8ToWide(item.address))) return;
     ShowMessage(m_hWnd, L"调用默认浏览器失败，请联系QQ客服" + deployment::QqNumber() + L"处理", kNoticeTitle,
                 kMessageQuestion);
 }

@@ -9,6 +9,7 @@
 
 #include "core/AppConfig.h"
 #include "core/MachineId.h"
+#include "net/Deployment.h"
 #include "net/HttpSession.h"
 #include "net/ServerConfig.h"
 #include "platform/Path.h"
@@ -144,7 +145,7 @@ protected:
     std::unique_ptr<MainWindow> window;
     std::vector<Opened> checks;
     std::vector<std::wstring> links;
-    INT_PTR linkResult = 42;
+    bool linkResult = true;
 };
 
 struct FeatureRow {
@@ -278,12 +279,22 @@ TEST(MainWindowChat, LinkCarriesTheFiveValues) {
     EXPECT_EQ(link.find(L"&c6="), std::wstring::npos);
 }
 
+// Only a web page replaces the built-in chat: the link goes to the shell.
 TEST(MainWindowChat, ConfiguredChatPageReplacesTheBuiltIn) {
-    ServerConfig config;
-    config.Replace(test::ParseJson(R"({"data": {"kefu": "http://chat.example/k?x=1"}})"));
-    std::wstring link = CustomerServiceLink(1, config);
-    EXPECT_EQ(BaseOf(link), L"http://chat.example/k?x=1");
-    EXPECT_EQ(QueryOf(link)[L"c2"], L"Vantoro__ccleaner");
+    const std::pair<const char*, std::wstring> cases[] = {
+        {R"({"data": {"kefu": "http://chat.example/k?x=1"}})", L"http://chat.example/k?x=1"},
+        {R"({"data": {"kefu": "C:\\Windows\\System32\\cmd.exe"}})", deployment::ChatUrl()},
+        {R"({"data": {"kefu": "file:///C:/Windows/System32/cmd.exe#"}})", deployment::ChatUrl()},
+        {R"({"data": {"kefu": "\\\\server\\share\\chat.exe"}})", deployment::ChatUrl()},
+    };
+    for (const auto& [document, base] : cases) {
+        SCOPED_TRACE(document);
+        ServerConfig config;
+        config.Replace(test::ParseJson(document));
+        std::wstring link = CustomerServiceLink(1, config);
+        EXPECT_EQ(BaseOf(link), base);
+        EXPECT_EQ(QueryOf(link)[L"c2"], L"Vantoro__ccleaner");
+    }
 }
 
 // The button opens the chosen feature's link; once the window's own exchange
@@ -324,7 +335,7 @@ TEST(MainWindowBrowser, CustomerButtonOpensTheLinkInTheBrowser) {
 }
 
 TEST_F(MainWindowTest, BrowserFailureIsReported) {
-    linkResult = 2;  // ERROR_FILE_NOT_FOUND from the shell
+    linkResult = false;  // the browser did not start
     std::wstring text;
     int answered = test::Answering(L"okbtn", [&] { Click(L"customerBtn"); test::Pump(500); },
                                    [&](HWND box) { text = test::TextOf(box, L"contentlbl"); });

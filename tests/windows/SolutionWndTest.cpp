@@ -500,21 +500,50 @@ TEST_F(SolutionTest, LinksGoToTheBrowserAndOnlyWebAddressesDo) {
     EXPECT_EQ(test::AwaitFile(browser.Log()), test::BaseUrl() + "/pages/issue-1.html\n");
 }
 
+// A program, and an internet shortcut that points at one, are tutorials that
+// are shown in their folder, never started.
 TEST_F(SolutionTest, TutorialThatWouldRunIsShownInItsFolder) {
     Json::Value selection;
     selection["solution"] = "links";
     test::UseHostileCatalog(selection);
     const std::wstring marker = Saved(L"ran.txt");
     test::WriteFile(Saved(L"guide.bat"), "@echo ran> \"" + WideToUtf8(marker) + "\"\r\n");
-    HWND shown = nullptr;
-    Run(kCleanup, Then(ToList(3), {Do([](HWND window) { ClickRow(window, 2); }), [&](HWND) {
-                                       shown = test::VisibleWindowTitled(FileName(folder.Path()));
-                                       return shown != nullptr;
-                                   },
-                                   Settle(1500)}));
-    if (shown) PostMessageW(shown, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(test::FileExists(marker)) << "the tutorial ran as a program";
-    Sleep(300);  // let the file manager let go of the folder
+    std::string target = WideToUtf8(Saved(L"guide.bat"));
+    for (char& c : target)
+        if (c == '\\') c = '/';
+    test::WriteFile(Saved(L"guide.url"), "[InternetShortcut]\r\nURL=file:///" + target + "\r\n");
+    for (int row : {2, 4}) {
+        SCOPED_TRACE(row);
+        HWND shown = nullptr;
+        Run(kCleanup, Then(ToList(5), {Do([row](HWND window) { ClickRow(window, row); }), [&](HWND) {
+                                           shown = test::VisibleWindowTitled(FileName(folder.Path()));
+                                           return shown != nullptr;
+                                       },
+                                       Settle(1500)}),
+            false, 20000);
+        if (shown) PostMessageW(shown, WM_CLOSE, 0, 0);
+        EXPECT_FALSE(test::FileExists(marker)) << "the tutorial ran as a program";
+        Sleep(300);  // let the file manager let go of the folder
+    }
+}
+
+// A row whose address is a local program fails to download; agreeing to use
+// the browser then opens nothing and says so.
+TEST_F(SolutionTest, LocalProgramAddressIsNotOpenedAfterAFailedDownload) {
+    test::BrowserRecorder browser;
+    Json::Value selection;
+    selection["solution"] = "links";
+    test::UseHostileCatalog(selection);
+    std::vector<std::wstring> notices;
+    Run(kCleanup, Then(ToList(5), {Do([](HWND window) { ClickRow(window, 3); }), Answer(L"okbtn", &notices),
+                                   Answer(L"okbtn", &notices), Settle(1000)}),
+        false, 20000);
+    ASSERT_EQ(notices.size(), 2u) << "the address was handed to the shell";
+    EXPECT_NE(notices[0].find(L"是否到浏览器下载"), std::wstring::npos) << WideToUtf8(notices[0]);
+    EXPECT_EQ(notices[1], L"打开默认浏览器出现了错误，请联系客服处理。");
+    if (browser.Active()) {
+        EXPECT_FALSE(test::FileExists(browser.Log())) << "the browser was given the path";
+    }
 }
 
 // ---- hostile names and shapes

@@ -133,8 +133,8 @@ TEST_F(NoticeTest, FailedDownloadOffersTheBrowser) {
 }
 
 TEST_F(NoticeTest, BrowserThatCannotStartIsReported) {
-    // Neither a missing file nor an empty address starts a browser.
-    for (const wchar_t* url : {L"C:\\vantoro-no-such-folder\\tool.zip", L""}) {
+    // Only a web address is opened: neither a file, a program nor an empty address.
+    for (const wchar_t* url : {L"C:\\vantoro-no-such-folder\\tool.zip", L"C:\\Windows\\System32\\cmd.exe", L""}) {
         std::vector<std::wstring> texts;
         int boxes = test::Answering(L"okbtn",
                                     [&] { ReportDownloadFailure(owner, 500, 0, 1, url, L"C:\\q\\tool.zip"); },
