@@ -228,7 +228,8 @@ http::Response RequestQueue::Perform(RequestTask& task) {
     session.SetUrl(task.url);
     session.SetParameters(task.parameters);
     session.SetConnectTimeout(limits.connectMs);
-    session.SetStallTimeout(limits.stallSeconds);
+    session.SetStallTimeout(limits.stallSeconds, limits.floorBytesPerSecond);
+    if (task.kind != RequestKind::Download) session.SetMaxBodySize(limits.maxAnswerBytes);
     if (task.kind == RequestKind::Download || task.kind == RequestKind::MultipartUpload) {
         session.SetProgressCallback([this, &task](auto dlTotal, auto dlNow, auto ulTotal, auto ulNow) {
             return OnProgress(task, dlTotal, dlNow, ulTotal, ulNow);

@@ -11,8 +11,10 @@
 // a complete answer with status 200. A ".cache" that cannot be created or
 // written ends it with InternalError; one it wrote in part is removed, and so
 // is the partial ".cache" of a cancelled download.
-// A request that cannot connect within 30 s, or gets no byte for 60 s, ends
-// with OperationTimedOut; a transfer that keeps moving may take any time.
+// A request that cannot connect within 30 s, or moves less than 1 KiB/s for
+// 60 s, ends with OperationTimedOut; one that keeps moving may take any time.
+// An answer held in memory (anything but a download) larger than 16 MiB ends
+// with NetworkReceiveError: a 32-bit process, and the window parses it whole.
 #pragma once
 #include <windows.h>
 
@@ -82,10 +84,13 @@ bool PostRecord(HWND window, UINT msg, std::unique_ptr<Record>& record, LPARAM l
     return true;
 }
 
-// How long a transfer may wait before it ends with OperationTimedOut.
+// How long a transfer may wait before it ends with OperationTimedOut, and how
+// much of an answer is held in memory.
 struct TransferLimits {
-    long connectMs = 30000;  // to open the connection
-    long stallSeconds = 60;  // with no byte received or sent
+    long connectMs = 30000;           // to open the connection
+    long stallSeconds = 60;           // below the floor rate
+    long floorBytesPerSecond = 1024;  // received or sent
+    std::uint64_t maxAnswerBytes = 16 << 20;
 };
 
 struct RequestTask {

@@ -12,6 +12,7 @@ packages=(
   cmake ninja-build make autoconf automake libtool pkg-config dpkg-dev patch
   wine wine64 xvfb xauth fonts-wqy-microhei p7zip-full python3
   g++ libcpp-httplib-dev libjsoncpp-dev libarchive-dev googletest curl locales
+  libssl-dev openssl
   nsis
 )
 x86=

@@ -28,13 +28,17 @@ service-start)
   bin=$2 dir=$3
   "$0" service-stop "$bin" "$dir"
   mkdir -p "$dir/data"
-  rm -f "$dir/port"
+  rm -f "$dir/port" "$dir/tls-port"
   files=$dir/data/files
   "$bin" --generate-files "$files" </dev/null >/dev/null 2>&1
   "$bin" --generate-file "$files/pattern-256k.bin" --size 262144 </dev/null >/dev/null 2>&1
   "$bin" --generate-file "$files/pattern-8m.bin" --size 8388608 </dev/null >/dev/null 2>&1
   : >"$files/empty.bin"
-  setsid "$bin" --port 0 --data "$dir/data" --port-file "$dir/port" </dev/null >"$dir/service.log" 2>&1 &
+  # https too, with a certificate from the test authority (trusted by the tests' prefixes only).
+  "$(dirname "$0")/make-test-tls.sh" "$dir/tls"
+  setsid "$bin" --port 0 --data "$dir/data" --port-file "$dir/port" \
+    --tls-port 0 --tls-cert "$dir/tls/server.pem" --tls-key "$dir/tls/server.key" --tls-port-file "$dir/tls-port" \
+    </dev/null >"$dir/service.log" 2>&1 &
   echo $! >"$dir/pid"
   for _ in $(seq 100); do
     [ -s "$dir/port" ] && { echo "service on port $(cat "$dir/port")"; exit 0; }

@@ -15,7 +15,7 @@ struct Call {
     std::string method;
     std::string path;
     QueryList query;
-    std::string base;  // "http://host:port", from a checked Host header
+    std::string base;  // "http(s)://host:port", as asked, from a checked Host header
     std::vector<std::string> captures;
     std::vector<std::string> partOrder;  // multipart part names as sent (uploads only)
 

@@ -20,6 +20,11 @@ Json::Value FaultPlayer::Document(const std::string& body, const std::string& pa
 }
 
 std::optional<Reply> FaultPlayer::Replacement(const Fault& fault, const std::string& path) const {
+    if (!fault.location.empty()) {
+        Reply reply = Reply::Error(fault.status ? fault.status : 302, "moved");
+        reply.headers.emplace_back("Location", fault.location);
+        return reply;
+    }
     const int status = fault.status ? fault.status : 200;
     if (fault.body.empty()) {
         if (!fault.status) return std::nullopt;
@@ -75,4 +80,21 @@ void FaultPlayer::Throttle(const Fault& fault, const Reply& original, httplib::R
                                      std::this_thread::sleep_for(5ms);
                                  return !stopping_ && Responder::WriteChunk(reply, offset, slice, sink);
                              });
+}
+
+void FaultPlayer::Pad(const Fault& fault, const Reply& original, httplib::Response& res) {
+    Reply reply = original;
+    if (fault.status) reply.status = fault.status;
+    Responder::WriteHead(reply, res);
+    const uint64_t total = std::max<uint64_t>(reply.Size(), static_cast<uint64_t>(fault.pad));
+    res.set_chunked_content_provider(reply.contentType, [this, reply, total](size_t offset, httplib::DataSink& sink) {
+        if (stopping_) return false;
+        if (offset >= total) {
+            sink.done();
+            return true;
+        }
+        if (offset < reply.Size()) return Responder::WriteChunk(reply, offset, reply.Size() - offset, sink);
+        static const std::string spaces(64 << 10, ' ');
+        return sink.write(spaces.data(), static_cast<size_t>(std::min<uint64_t>(spaces.size(), total - offset)));
+    });
 }

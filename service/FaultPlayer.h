@@ -3,7 +3,9 @@
 //   "drop":  promises the full Content-Length, sends half, closes;
 //   "stall": promises the full Content-Length, sends half, then sends nothing
 //            until the client goes away, the service stops or 60 s pass;
-//   "rate":  sends the real answer at so many bytes per second.
+//   "rate":  sends the real answer at so many bytes per second;
+//   "pad":   sends the real answer and spaces after it, chunked;
+//   "location": answers a redirect there instead.
 #pragma once
 
 #include <httplib.h>
@@ -32,6 +34,8 @@ public:
 
     // Sends `reply` whole, at the fault's rate.
     void Throttle(const Fault& fault, const Reply& reply, httplib::Response& res);
+    // Sends `reply` padded with spaces to the fault's size, chunked.
+    void Pad(const Fault& fault, const Reply& reply, httplib::Response& res);
 
     // Stalled responses still holding a server thread.
     int ActiveStalls() const { return activeStalls_; }

@@ -31,6 +31,14 @@ Fault Fault::FromJson(const Json::Value& doc) {
     if (doc.isMember("status")) fault.status = IntMember(doc, "status", 100, 599);
     fault.delayMs = IntMember(doc, "delay_ms", 0, 600000);
     fault.rate = IntMember(doc, "rate", 0, 1 << 30);
+    fault.pad = IntMember(doc, "pad", 0, 1 << 30);
+    if (!doc["location"].isNull()) {
+        const Json::Value& location = doc["location"];
+        if (!location.isString() || (location.asString().rfind("http://", 0) != 0 &&
+                                     location.asString().rfind("https://", 0) != 0))
+            throw std::invalid_argument("\"location\" must be an http:// or https:// address");
+        fault.location = location.asString();
+    }
     if (!doc["body"].isNull()) {
         if (!doc["body"].isString() || !kBodies.count(doc["body"].asString()))
             throw std::invalid_argument("unknown \"body\"; use stall, drop, notjson or wrongshape[-array|-deep]");

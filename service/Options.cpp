@@ -29,6 +29,10 @@ void Apply(Options& o, const std::string& name, const std::string& value) {
     else if (name == "--port-file") o.portFile = value;
     else if (name == "--max-upload") o.maxUpload = ParseNumber(name, value, UINT64_MAX);
     else if (name == "--fallback-head") o.fallbackHead = value;
+    else if (name == "--tls-port") o.tlsPort = static_cast<int>(ParseNumber(name, value, 65535));
+    else if (name == "--tls-cert") o.tlsCert = value;
+    else if (name == "--tls-key") o.tlsKey = value;
+    else if (name == "--tls-port-file") o.tlsPortFile = value;
     else if (name == "--size") o.size = ParseNumber(name, value, UINT64_MAX);
     else if (name == "--generate-files") o.mode = Options::Mode::GenerateFiles, o.generateTarget = value;
     else if (name == "--generate-file") o.mode = Options::Mode::GenerateFile, o.generateTarget = value;
@@ -42,6 +46,8 @@ void Check(const Options& o) {
     if (o.port < 0) throw std::invalid_argument("--port is required");
     if (o.data.empty()) throw std::invalid_argument("--data is required");
     if (o.maxUpload == 0) throw std::invalid_argument("--max-upload must be positive");
+    if ((o.tlsPort >= 0) != (!o.tlsCert.empty() && !o.tlsKey.empty()))
+        throw std::invalid_argument("--tls-port, --tls-cert and --tls-key go together");
 }
 
 }  // namespace
@@ -62,6 +68,7 @@ std::string Options::Usage() {
     return "usage:\n"
            "  vantoro-service --port N [--bind ADDR] --data DIR [--files DIR] [--catalog DIR]\n"
            "                  [--port-file PATH] [--max-upload BYTES] [--fallback-head URL]\n"
+           "                  [--tls-port N --tls-cert PEM --tls-key PEM [--tls-port-file PATH]]\n"
            "  vantoro-service --generate-files DIR [--size BYTES] [--catalog DIR]\n"
            "  vantoro-service --generate-file PATH --size BYTES\n";
 }

@@ -1,6 +1,10 @@
 // The command line. Serving:
 //   vantoro-service --port N [--bind ADDR] --data DIR [--files DIR] [--catalog DIR]
 //                   [--port-file PATH] [--max-upload BYTES] [--fallback-head URL]
+//                   [--tls-port N --tls-cert PEM --tls-key PEM [--tls-port-file PATH]]
+// With --tls-port the same service (one log, one set of faults) also answers
+// https there, showing the certificate chain in --tls-cert
+// (scripts/make-test-tls.sh makes one from a test authority).
 // Generating download files (used by the build and the test fixtures):
 //   vantoro-service --generate-files DIR [--size BYTES] [--catalog DIR]
 //   vantoro-service --generate-file PATH --size BYTES
@@ -26,6 +30,10 @@ struct Options {
     std::optional<uint64_t> size;
     uint64_t maxUpload = 32ull << 20;
     std::string fallbackHead;  // empty: derived from the Host header
+    int tlsPort = -1;          // -1: no https
+    std::filesystem::path tlsCert;
+    std::filesystem::path tlsKey;
+    std::filesystem::path tlsPortFile;
 
     static constexpr uint64_t kDefaultFileSize = 64 << 10;
 

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include "Generator.h"
@@ -52,29 +53,35 @@ Server::Server(const Options& options)
     content_.AddTo(router_);
     control_.AddTo(router_);
     support_.AddTo(router_);
-    Configure();
+    Configure(http_, listenSocket_);
+    if (options_.tlsPort < 0) return;
+    https_ = std::make_unique<httplib::SSLServer>(options_.tlsCert.c_str(), options_.tlsKey.c_str());
+    if (!https_->is_valid())
+        throw std::runtime_error("cannot use the certificate " + options_.tlsCert.string() + " with the key " +
+                                 options_.tlsKey.string());
+    Configure(*https_, tlsListenSocket_);
 }
 
 Server::~Server() { Stop(); }
 
-void Server::Configure() {
-    http_.new_task_queue = [] { return new GrowingPool(kMaxThreads); };
+void Server::Configure(httplib::Server& server, int& listenSocket) {
+    server.new_task_queue = [] { return new GrowingPool(kMaxThreads); };
     // A connection that says nothing gives its thread back soon.
-    http_.set_keep_alive_timeout(1);
-    http_.set_read_timeout(2, 0);
-    http_.set_socket_options([this](int socket) {
+    server.set_keep_alive_timeout(1);
+    server.set_read_timeout(2, 0);
+    server.set_socket_options([&listenSocket](int socket) {
         httplib::default_socket_options(socket);
-        listenSocket_ = socket;
+        listenSocket = socket;
     });
-    http_.set_payload_max_length(static_cast<size_t>(options_.maxUpload + kMultipartSlack));
+    server.set_payload_max_length(static_cast<size_t>(options_.maxUpload + kMultipartSlack));
     const auto handler = [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); };
     // Uploads are read part by part, so that the order they were sent in is kept.
-    http_.Post("/api/fixer/client/dump", [this](const httplib::Request& req, httplib::Response& res,
+    server.Post("/api/fixer/client/dump", [this](const httplib::Request& req, httplib::Response& res,
                                                 const httplib::ContentReader& reader) { ReadUpload(req, res, reader); });
     const std::string any = "[\\s\\S]*";  // ".*" would miss paths holding a decoded newline
-    http_.Get(any, handler).Post(any, handler).Put(any, handler);
-    http_.Patch(any, handler).Delete(any, handler).Options(any, handler);
-    http_.set_error_handler(httplib::Server::HandlerWithResponse(
+    server.Get(any, handler).Post(any, handler).Put(any, handler);
+    server.Patch(any, handler).Delete(any, handler).Options(any, handler);
+    server.set_error_handler(httplib::Server::HandlerWithResponse(
         [this](const httplib::Request& req, httplib::Response& res) { return LibraryError(req, res); }));
 }
 
@@ -87,22 +94,36 @@ httplib::Server::HandlerResponse Server::LibraryError(const httplib::Request& re
     return httplib::Server::HandlerResponse::Handled;
 }
 
+int Server::BindOne(httplib::Server& server, const std::string& address, int port) {
+    const int bound = port == 0 ? server.bind_to_any_port(address) : (server.bind_to_port(address, port) ? port : -1);
+    if (bound <= 0) throw std::runtime_error("cannot listen on " + address + ":" + std::to_string(port));
+    return bound;
+}
+
 int Server::Bind() {
-    port_ = options_.port == 0 ? http_.bind_to_any_port(options_.bind)
-                               : (http_.bind_to_port(options_.bind, options_.port) ? options_.port : -1);
-    if (port_ <= 0)
-        throw std::runtime_error("cannot listen on " + options_.bind + ":" + std::to_string(options_.port));
+    port_ = BindOne(http_, options_.bind, options_.port);
     // httplib listens with a backlog of 5: a burst of connections beyond it
     // waits out TCP's one-second retransmit. Listening again enlarges it.
     ::listen(listenSocket_, kBacklog);
+    if (https_) {
+        tlsPort_ = BindOne(*https_, options_.bind, options_.tlsPort);
+        ::listen(tlsListenSocket_, kBacklog);
+    }
     return port_;
 }
 
-void Server::Run() { http_.listen_after_bind(); }
+void Server::Run() {
+    std::thread tls;
+    if (https_) tls = std::thread([this] { https_->listen_after_bind(); });
+    http_.listen_after_bind();
+    if (https_) https_->stop();
+    if (tls.joinable()) tls.join();
+}
 
 void Server::Stop() {
     stopping_ = true;
     http_.stop();
+    if (https_) https_->stop();
 }
 
 void Server::ReadUpload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
@@ -154,6 +175,7 @@ void Server::Handle(const httplib::Request& req, httplib::Response& res, std::ve
     reply = Responder::Narrow(ranges, std::move(reply));
     if (fault && fault->Truncates()) return player_.Truncate(*fault, reply, req, res);
     if (fault && fault->rate) return player_.Throttle(*fault, reply, res);
+    if (fault && fault->pad) return player_.Pad(*fault, reply, res);
     Responder::Write(reply, res);
 }
 
@@ -164,7 +186,8 @@ Reply Server::Route(const httplib::Request& req, const QueryList& query, std::ve
         host = (v6 ? "[" + req.local_addr + "]" : req.local_addr) + ":" + std::to_string(req.local_port);
     }
     if (!Url::IsSafeHost(host)) return Reply::Error(400, "bad Host header");
-    Call call{req, req.method, req.path, query, "http://" + host, {}, std::move(partOrder)};
+    const std::string scheme = req.ssl ? "https://" : "http://";
+    Call call{req, req.method, req.path, query, scheme + host, {}, std::move(partOrder)};
     try {
         return router_.Dispatch(call);
     } catch (const std::exception& error) {

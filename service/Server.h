@@ -1,6 +1,7 @@
 // The reference service: wires the catalogue, the routes, the request log and
-// fault injection onto an httplib server. Every request goes through Handle:
-// log it, play its fault, check Host, route it, send the reply.
+// fault injection onto an httplib server, and onto a second one speaking
+// https when the options name a certificate. Every request goes through
+// Handle: log it, play its fault, check Host, route it, send the reply.
 #pragma once
 
 #include <httplib.h>
@@ -27,8 +28,10 @@ public:
     explicit Server(const Options& options);
     ~Server();
 
-    // Binds and listens; returns the port. Throws std::runtime_error.
+    // Binds and listens; returns the (http) port. Throws std::runtime_error.
     int Bind();
+    // The https port once bound; -1 without https.
+    int TlsPort() const { return tlsPort_; }
     // Serves until Stop().
     void Run();
     // Any thread, any time, more than once.
@@ -41,7 +44,8 @@ private:
     void ReadUpload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader);
     Reply Route(const httplib::Request& req, const QueryList& query, std::vector<std::string> partOrder);
     httplib::Server::HandlerResponse LibraryError(const httplib::Request& req, httplib::Response& res);
-    void Configure();
+    void Configure(httplib::Server& server, int& listenSocket);
+    static int BindOne(httplib::Server& server, const std::string& address, int port);
 
     Options options_;
     Catalog catalog_;
@@ -57,6 +61,9 @@ private:
     SupportPages support_;
     Router router_;
     httplib::Server http_;
+    std::unique_ptr<httplib::SSLServer> https_;
     int port_ = 0;
+    int tlsPort_ = -1;
     int listenSocket_ = -1;
+    int tlsListenSocket_ = -1;
 };

@@ -52,8 +52,11 @@ int Serve(const Options& options) {
     const sigset_t stopSignals = BlockStopSignals();
     Server server(options);
     const int port = server.Bind();
+    // The https port first: whoever waits for the port file finds both.
+    if (!options.tlsPortFile.empty() && server.TlsPort() > 0) WritePortFile(options.tlsPortFile, server.TlsPort());
     if (!options.portFile.empty()) WritePortFile(options.portFile, port);
     std::cout << "listening on http://" << options.bind << ":" << port << std::endl;
+    if (server.TlsPort() > 0) std::cout << "and on https://" << options.bind << ":" << server.TlsPort() << std::endl;
     std::thread waiter([&] {
         int signal = 0;
         sigwait(&stopSignals, &signal);

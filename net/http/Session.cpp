@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "net/http/ServerCertificate.h"
 #include "platform/Text.h"
 #include "platform/UniqueHandle.h"
 
@@ -52,6 +53,21 @@ struct FilePartReader {
     }
 };
 
+bool IsHttpsUrl(const std::string& url) { return _strnicmp(url.c_str(), "https:", 6) == 0; }
+
+// Transport security that no caller may loosen: certificates checked, a
+// redirect only as safe as the address asked for, and no endless chains.
+void SetSecurity(CURL* curl, const std::string& url) {
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, Session::kMaxRedirects);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, IsHttpsUrl(url) ? "https" : "http,https");
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    // A revocation server out of reach must not take the service down with it.
+    curl_easy_setopt(curl, CURLOPT_SSL_OPTIONS, (long)CURLSSLOPT_REVOKE_BEST_EFFORT);
+}
+
 std::string BaseName(const std::string& path) {
     size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -63,7 +79,22 @@ std::string BaseName(const std::string& path) {
 struct Session::Transfer {
     Session* session;
     Response* response;
-    std::vector<std::unique_ptr<FilePartReader>> readers;
+    std::vector<std::unique_ptr<FilePartReader>> readers{};
+    bool tooLarge = false;
+    std::string untrusted{};  // why the server's certificate was refused
+
+    // Between the handshake and the request: nothing is sent to a server
+    // whose certificate fails the check.
+    static int OnConnected(void* arg, char*, char*, int, int) {
+        auto* t = static_cast<Transfer*>(arg);
+        try {
+            t->untrusted = CheckServerCertificate(t->session->curl_);
+            return t->untrusted.empty() ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
+        } catch (...) {
+            t->untrusted = "cannot check the server's certificate";
+            return CURL_PREREQFUNC_ABORT;
+        }
+    }
 
     static size_t OnHeader(char* data, size_t size, size_t items, void* arg) {
         auto* t = static_cast<Transfer*>(arg);
@@ -93,6 +124,11 @@ struct Session::Transfer {
         size_t n = size * items;
         try {
             if (t->session->write_) return t->session->write_(std::string_view(data, n)) ? n : 0;
+            const std::uint64_t cap = t->session->maxBodyBytes_;
+            if (cap && t->response->text.size() + n > cap) {
+                t->tooLarge = true;
+                return 0;
+            }
             t->response->text.append(data, n);
             return n;
         } catch (...) {
@@ -145,14 +181,15 @@ Response Session::Perform(Method method) {
         return response;
     }
     curl_easy_reset(curl);
-    Transfer transfer{this, &response, {}};
+    Transfer transfer{this, &response};
     char errorBuffer[CURL_ERROR_SIZE] = {};
     std::string fullUrl = FullUrl();
 
     curl_easy_setopt(curl, CURLOPT_URL, fullUrl.c_str());
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 50L);
+    SetSecurity(curl, fullUrl);
+    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &Transfer::OnConnected);
+    curl_easy_setopt(curl, CURLOPT_PREREQDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
@@ -167,7 +204,7 @@ Response Session::Perform(Method method) {
     if (timeoutMs_ > 0) curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeoutMs_);
     if (connectTimeoutMs_ > 0) curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs_);
     if (stallSeconds_ > 0) {
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, floorBytesPerSecond_ > 0 ? floorBytesPerSecond_ : 1L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallSeconds_);
     }
 
@@ -224,6 +261,11 @@ Response Session::Perform(Method method) {
     response.downloaded_bytes = (std::uint64_t)down;
     curl_easy_getinfo(curl, CURLINFO_REDIRECT_COUNT, &response.redirect_count);
     response.error = ErrorFromCurl(code, errorBuffer);
+    // Our own refusals arrive as curl aborts; the user sees them as what they are.
+    if (!transfer.untrusted.empty()) response.error = {ErrorCode::SslRemoteCertificateError, transfer.untrusted};
+    if (transfer.tooLarge)
+        response.error = {ErrorCode::NetworkReceiveError,
+                          "the answer is larger than " + std::to_string(maxBodyBytes_) + " bytes"};
 
     // The options point into locals of this call; drop them before returning.
     curl_easy_reset(curl);

@@ -1,5 +1,9 @@
 // One HTTP exchange over libcurl: set the options, then Get() or Post().
 // A Session is used by one thread at a time; callbacks run on that thread.
+// Only http and https are spoken. Redirects are followed up to kMaxRedirects,
+// and never from an https address to plain http (UnsupportedProtocol). An
+// https server must show a certificate the system trusts for the host asked
+// for (revocation checked where it can be), else SslRemoteCertificateError.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -21,6 +25,8 @@ using WriteCallback = std::function<bool(std::string_view chunk)>;
 
 class Session {
 public:
+    static constexpr long kMaxRedirects = 5;
+
     Session();
     ~Session();
     Session(const Session&) = delete;
@@ -35,8 +41,15 @@ public:
     void SetBufferSize(long bytes) { bufferSize_ = bytes; }
     void SetTimeout(long milliseconds) { timeoutMs_ = milliseconds; }  // of the whole exchange
     void SetConnectTimeout(long milliseconds) { connectTimeoutMs_ = milliseconds; }
-    // Ends the exchange when not a byte moves for this long.
-    void SetStallTimeout(long seconds) { stallSeconds_ = seconds; }
+    // Ends the exchange (OperationTimedOut) when fewer than floorBytesPerSecond
+    // move for this long; the default floor ends only a transfer that stopped.
+    void SetStallTimeout(long seconds, long floorBytesPerSecond = 1) {
+        stallSeconds_ = seconds;
+        floorBytesPerSecond_ = floorBytesPerSecond;
+    }
+    // A body held in Response::text beyond this ends the exchange with
+    // NetworkReceiveError; 0 holds any size. Not for a write callback.
+    void SetMaxBodySize(std::uint64_t bytes) { maxBodyBytes_ = bytes; }
 
     Response Get();
     Response Post();
@@ -61,6 +74,8 @@ private:
     long timeoutMs_ = 0;
     long connectTimeoutMs_ = 0;
     long stallSeconds_ = 0;
+    long floorBytesPerSecond_ = 1;
+    std::uint64_t maxBodyBytes_ = 0;
 };
 
 // Runs work on a thread of its own; the future never blocks on destruction,

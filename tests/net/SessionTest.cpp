@@ -79,6 +79,58 @@ TEST_F(SessionTest, TransportFailuresKeepTheirNumbers) {
     EXPECT_FALSE(refused.error.message.empty());
 }
 
+// The https address with the port of TlsBaseUrl but 127.0.0.1 as host, which
+// the service's certificate (issued for localhost) does not name.
+std::string WrongHostUrl(const std::string& path) {
+    std::string url = TlsBaseUrl();
+    return "https://127.0.0.1" + url.substr(url.rfind(':')) + path;
+}
+
+TEST_F(SessionTest, TransportRefusesWhatItCannotTrustAndBoundsWhatItHolds) {
+    struct Case {
+        const char* what;
+        std::string url;
+        Json::Value fault;  // on /helper/ping
+        http::ErrorCode expected;
+    };
+    auto fault = [](const char* key, Json::Value value) {
+        Json::Value f;
+        f["path"] = "/helper/ping";
+        f[key] = std::move(value);
+        return f;
+    };
+    const std::string ping = "/helper/ping";
+    const Case cases[] = {
+        {"https from the test authority", TlsBaseUrl() + ping, {}, http::ErrorCode::Ok},
+        {"certificate for another host", WrongHostUrl(ping), {}, http::ErrorCode::SslRemoteCertificateError},
+        {"https redirected to http", TlsBaseUrl() + ping, fault("location", BaseUrl() + "/kefu"),
+         http::ErrorCode::UnsupportedProtocol},
+        {"http redirected to https", BaseUrl() + ping, fault("location", TlsBaseUrl() + "/kefu"), http::ErrorCode::Ok},
+        {"redirected without end", BaseUrl() + ping, fault("location", BaseUrl() + ping), http::ErrorCode::InternalError},
+        {"answer over the cap", BaseUrl() + ping, fault("pad", 64 << 20), http::ErrorCode::NetworkReceiveError},
+        {"answer just under the cap", BaseUrl() + ping, fault("pad", 1 << 20), http::ErrorCode::Ok},
+        {"answer at 2 B/s", BaseUrl() + ping, fault("rate", 2), http::ErrorCode::OperationTimedOut},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClearFaults();
+        ClearRequestLog();
+        if (!c.fault.isNull()) SetFault(c.fault);
+        http::Session session;
+        session.SetUrl(c.url);
+        session.SetTimeout(60000);  // beyond a 2 B/s answer's whole length
+        session.SetStallTimeout(2, 1024);
+        session.SetMaxBodySize((1 << 20) + 1);
+        http::Response r = session.Get();
+        EXPECT_EQ(c.expected, r.error.code) << r.error.message;
+        EXPECT_LE(r.text.size(), (1u << 20) + 1);
+        EXPECT_LE(r.redirect_count, http::Session::kMaxRedirects);
+        if (c.expected == http::ErrorCode::SslRemoteCertificateError) {
+            EXPECT_TRUE(RequestLog().empty()) << "the request reached a server that showed a wrong certificate";
+        }
+    }
+}
+
 TEST_F(SessionTest, DroppedConnectionIsAReceiveError) {
     Json::Value fault;
     fault["path"] = "/files/pattern-256k.bin";

@@ -10,6 +10,7 @@
 #include "net/Deployment.h"
 #include "net/HttpSession.h"
 #include "net/Json.h"
+#include "net/RequestQueue.h"
 #include "net/ServerConfig.h"
 #include "platform/Text.h"
 #include "tests/support/Desktop.h"
@@ -200,6 +201,42 @@ TEST_F(StartupExchangeTest, FailedConfigurationIsReportedOnceAndKeepsNothing) {
     EXPECT_EQ(notices, std::vector<std::wstring>{RequestFailureText(500, 0)});
     EXPECT_EQ(LoggedPaths(), (Paths{"/helper/ping", "/helper/config"}));
     EXPECT_FALSE(config.Received());
+}
+
+TEST_F(StartupExchangeTest, ConfigurationThatCannotBeTrustedOrHeldEndsInTheNetworkNotice) {
+    std::string tls = TlsBaseUrl();
+    const std::string wrongHost = "https://127.0.0.1" + tls.substr(tls.rfind(':'));
+    auto configFault = [](const char* key, Json::Value value) {
+        Json::Value fault = Fault("/helper/config", 0);
+        fault[key] = std::move(value);
+        return fault;
+    };
+    struct Case {
+        const char* what;
+        std::string base;  // the service and its fallback
+        Json::Value fault;
+        std::wstring notice;
+    };
+    const Case cases[] = {
+        {"64 MB", BaseUrl(), configFault("pad", 64 << 20), RequestFailureText(200, 6)},
+        {"2 B/s", BaseUrl(), configFault("rate", 2), RequestFailureText(200, 8)},
+        {"https redirected to http", tls, configFault("location", BaseUrl() + "/helper/config?name=quorvex"),
+         RequestFailureText(302, 15)},
+        {"certificate for another host", wrongHost, {}, RequestFailureText(0, 12)},
+    };
+    // The product's cap, a test's floor: short enough to wait for.
+    RequestQueue::Instance().SetLimits({30000, 2, 1024});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClearFaults();
+        if (!c.fault.isNull()) SetFault(c.fault);
+        session.SetBaseUrl(c.base);
+        SetEnvironmentVariableW(L"VANTORO_FALLBACK_URL", Utf8ToWide(c.base + "/fallback/config.json").c_str());
+        ServerConfig fresh;
+        EXPECT_EQ(Run(fresh), std::vector<std::wstring>{c.notice});
+        EXPECT_FALSE(fresh.Received());
+    }
+    RequestQueue::Instance().SetLimits({});
 }
 
 TEST_F(StartupExchangeTest, ConfigurationOfAnyShapeIsKeptWithoutNoticeAndNotJsonKeepsTheLastOne) {

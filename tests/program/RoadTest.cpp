@@ -247,14 +247,19 @@ protected:
         ASSERT_FALSE(test::FileExists(saveFolder));
         exe = folder.Path() + L"\\Vantoro.exe";
         ASSERT_TRUE(CopyFileW(test::DosPath(VANTORO_EXE).c_str(), exe.c_str(), FALSE));
-        std::wstring service = Utf8ToWide(test::BaseUrl());
-        SetEnvironmentVariableW(L"VANTORO_SERVICE_URL", service.c_str());
-        SetEnvironmentVariableW(L"VANTORO_FALLBACK_URL", (service + L"/fallback/config.json").c_str());
+        UseService(test::BaseUrl());
         test::ClearFaults();
         test::UseRealCatalog();
         test::ClearRequestLog();
     }
     void TearDown() override { RemoveFolder(saveFolder); }
+
+    static void UseService(const std::string& url) {
+        std::wstring service = Utf8ToWide(url);
+        SetEnvironmentVariableW(L"VANTORO_SERVICE_URL", service.c_str());
+        SetEnvironmentVariableW(L"VANTORO_FALLBACK_URL", (service + L"/fallback/config.json").c_str());
+    }
+    void CleanTheCDrive();
 
     // The row's three files are in the save folder, each fetched once.
     void ExpectTheDownloads() {
@@ -283,7 +288,16 @@ protected:
     const std::wstring saveFolder = Windows::DefaultSaveFolder();
 };
 
-TEST_F(RoadTest, AUserCleansTheCDriveFromTheLandingPageToTheOpenedFolder) {
+TEST_F(RoadTest, AUserCleansTheCDriveFromTheLandingPageToTheOpenedFolder) { CleanTheCDrive(); }
+
+// The same road where the service speaks https only: the program knows no
+// other address, and the service names its files with the scheme it was asked with.
+TEST_F(RoadTest, TheSameRoadOverHttps) {
+    UseService(test::TlsBaseUrl());
+    CleanTheCDrive();
+}
+
+void RoadTest::CleanTheCDrive() {
     test::Program fixer(exe);
     ASSERT_TRUE(fixer.Started());
     HWND main = fixer.AwaitWindow(L"mainWnd");

@@ -1,6 +1,7 @@
 #include "tests/support/TestService.h"
 
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <fstream>
 #include <sstream>
@@ -19,11 +20,42 @@ std::wstring ServiceDir() {
     return path;
 }
 
+namespace {
+
+std::string PortFile(const wchar_t* name) {
+    std::string port = ReadFile(ServiceDir() + L"\\" + name);
+    while (!port.empty() && (port.back() == '\n' || port.back() == '\r')) port.pop_back();
+    return port;
+}
+
+// Trusted by every program in the prefix from now on, as a machine's own
+// authority would be; Wine's chain engine reads the registry's Root store.
+void TrustTestAuthority() {
+    const std::string pem = ReadFile(ServiceDir() + L"\\tls\\ca.pem");
+    DWORD size = 0;
+    if (!CryptStringToBinaryA(pem.c_str(), (DWORD)pem.size(), CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr))
+        return;
+    std::string der(size, '\0');
+    CryptStringToBinaryA(pem.c_str(), (DWORD)pem.size(), CRYPT_STRING_BASE64HEADER, (BYTE*)der.data(), &size, nullptr,
+                         nullptr);
+    HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    if (!root) return;
+    CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, (const BYTE*)der.data(), size,
+                                     CERT_STORE_ADD_USE_EXISTING, nullptr);
+    CertCloseStore(root, 0);
+}
+
+}  // namespace
+
 std::string BaseUrl() {
+    static const std::string url = "http://127.0.0.1:" + PortFile(L"port");
+    return url;
+}
+
+std::string TlsBaseUrl() {
     static const std::string url = [] {
-        std::string port = ReadFile(ServiceDir() + L"\\port");
-        while (!port.empty() && (port.back() == '\n' || port.back() == '\r')) port.pop_back();
-        return "http://127.0.0.1:" + port;
+        TrustTestAuthority();
+        return "https://localhost:" + PortFile(L"tls-port");
     }();
     return url;
 }

@@ -19,6 +19,10 @@ struct LoggedRequest {
 // The service's folder as this (Windows) process sees it.
 std::wstring ServiceDir();
 std::string BaseUrl();  // "http://127.0.0.1:PORT"
+// "https://localhost:PORT": the same service over https, its certificate
+// issued for localhost by the test authority, which this call first adds to
+// the prefix's machine Root store (the prefix belongs to the tests).
+std::string TlsBaseUrl();
 
 http::Response Get(const std::string& pathOrUrl);
 std::vector<LoggedRequest> RequestLog();
