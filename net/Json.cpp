@@ -17,10 +17,30 @@ const Json::Value& EmptyArray() {
     return empty;
 }
 
+// Values start after "," or at "[" and "{" outside strings; a comment's
+// commas count too, which only errs on the safe side.
+bool HasTooManyValues(std::string_view text) {
+    size_t values = 1;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\') ++i;
+            else if (c == '"') inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if ((c == ',' || c == '[' || c == '{') && ++values > kMaxValues) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 bool Parse(std::string_view text, Json::Value& out) {
     out = Json::Value();
+    if (HasTooManyValues(text)) return false;
     try {
         // The reader throws on nesting deeper than its stack limit.
         Json::Reader reader(Json::Features::all());

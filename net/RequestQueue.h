@@ -13,8 +13,9 @@
 // is the partial ".cache" of a cancelled download.
 // A request that cannot connect within 30 s, or moves less than 1 KiB/s for
 // 60 s, ends with OperationTimedOut; one that keeps moving may take any time.
-// An answer held in memory (anything but a download) larger than 16 MiB ends
-// with NetworkReceiveError: a 32-bit process, and the window parses it whole.
+// An answer held in memory (anything but a download) larger than 8 MiB ends
+// with NetworkReceiveError: a 32-bit process, and the window parses it whole
+// (the largest catalogue answer, 50 000 rows, is 6.7 MB).
 #pragma once
 #include <windows.h>
 
@@ -90,7 +91,7 @@ struct TransferLimits {
     long connectMs = 30000;           // to open the connection
     long stallSeconds = 60;           // below the floor rate
     long floorBytesPerSecond = 1024;  // received or sent
-    std::uint64_t maxAnswerBytes = 16 << 20;
+    std::uint64_t maxAnswerBytes = 8 << 20;
 };
 
 struct RequestTask {

@@ -32,6 +32,19 @@ TEST(JsonParse, DeepNestingFailsInsteadOfThrowing) {
     EXPECT_TRUE(json::Parse(std::string(100000, '{')).isNull());
 }
 
+TEST(JsonParse, DocumentsOfTooManyValuesAreNotReadWhateverTheirShape) {
+    auto array = [](const std::string& item, size_t count) {
+        std::string text = "[" + item;
+        for (size_t i = 1; i < count; ++i) text += "," + item;
+        return text + "]";
+    };
+    EXPECT_TRUE(json::Parse(array("0", json::kMaxValues - 1)).isArray());
+    EXPECT_TRUE(json::Parse(array("0", json::kMaxValues)).isNull());
+    EXPECT_TRUE(json::Parse(array("[]", json::kMaxValues / 2)).isNull());
+    // Commas inside strings are text, not values.
+    EXPECT_TRUE(json::Parse(array("\"a,b,\\\",{[\"", json::kMaxValues / 4)).isArray());
+}
+
 TEST(JsonParse, AcceptsCommentsAndKeepsUtf8) {
     Json::Value v = json::Parse("// header\n{\"title\": /* inline */ \"C盘清理\", \"id\": 201}\n");
     EXPECT_EQ("C盘清理", json::String(json::Member(v, "title")));
