@@ -64,4 +64,34 @@ TEST_F(FallbackHeadTest, OptionOverridesTheHead) {
     EXPECT_EQ(GetJson("/fallback/config.json").second["head"], "http://127.0.0.1:9");
 }
 
+// The same service over https, with the certificate the test script issues.
+class TlsTest : public ServiceFixture {
+    void Adjust(Options& options) override {
+        tls = DataDir().parent_path() / "tls";
+        ASSERT_EQ(std::system(("'" VANTORO_SCRIPTS_DIR "/make-test-tls.sh' '" + tls.string() + "'").c_str()), 0);
+        options.tlsPort = 0;
+        options.tlsCert = tls / "server.pem";
+        options.tlsKey = tls / "server.key";
+    }
+
+protected:
+    std::filesystem::path tls;
+};
+
+TEST_F(TlsTest, HttpsAnswersWithItsOwnSchemeInTheAddressesAndSharesTheLog) {
+    ASSERT_GT(Service().TlsPort(), 0);
+    httplib::SSLClient client("localhost", Service().TlsPort());
+    client.set_ca_cert_path((tls / "ca.pem").c_str());
+    client.enable_server_certificate_verification(true);
+    auto res = client.Get("/fallback/config.json");
+    ASSERT_TRUE(res) << httplib::to_string(res.error());
+    EXPECT_EQ(res->body, R"({"head":"https://localhost:)" + std::to_string(Service().TlsPort()) + "\"}");
+    EXPECT_NE(Client().Get("/test/log")->body.find("/fallback/config.json"), std::string::npos);
+
+    httplib::SSLClient stranger("127.0.0.1", Service().TlsPort());  // not the name the certificate holds
+    stranger.set_ca_cert_path((tls / "ca.pem").c_str());
+    stranger.enable_server_certificate_verification(true);
+    EXPECT_FALSE(stranger.Get("/helper/ping"));
+}
+
 }  // namespace

@@ -45,6 +45,7 @@ TEST(CommandLine, BadOptionsAreUsageErrors) {
     EXPECT_EQ(ExitCode("--port 0"), 2);
     EXPECT_EQ(ExitCode("--port 70000 --data /tmp/x"), 2);
     EXPECT_EQ(ExitCode("--generate-file /tmp/x"), 2);
+    EXPECT_EQ(ExitCode("--port 0 --data /tmp/x --tls-port 0"), 2);
 }
 
 TEST(CommandLine, GeneratesOneFileOrTheCataloguesFiles) {

@@ -53,6 +53,21 @@ TEST_F(FaultsTest, BodiesThatAreNotWhatTheClientExpects) {
     EXPECT_FALSE(doc["data"]["title"].isObject());
 }
 
+TEST_F(FaultsTest, PadAnnouncesNoLengthAndLocationRedirects) {
+    SetFault(R"({"path":"/helper/ping","pad":300000})");
+    auto res = Client().Get("/helper/ping");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->body.size(), 300000u);
+    EXPECT_FALSE(res->has_header("Content-Length"));
+    EXPECT_EQ(JsonText::Parse(res->body)->operator[]("msg"), "pong") << "the real answer, then spaces";
+
+    SetFault(R"({"path":"/helper/ping","location":"http://elsewhere.example/p"})");
+    res = Client().Get("/helper/ping");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 302);
+    EXPECT_EQ(res->get_header_value("Location"), "http://elsewhere.example/p");
+}
+
 TEST_F(FaultsTest, DropPromisesMoreThanItSends) {
     SetFault(R"({"path":"/files/DirectX Repair.exe","body":"drop","once":true})");
     std::string received;
@@ -103,7 +118,8 @@ TEST_F(FaultsTest, MalformedFaultsAreRefused) {
     for (const char* bad : {"", "{", "[]", R"({"status":500})", R"({"path":5})", R"({"path":"/x","status":"500"})",
                             R"({"path":"/x","status":99})", R"({"path":"/x","delay_ms":-1})",
                             R"({"path":"/x","body":"explode"})", R"({"path":"/x","once":"yes"})",
-                            R"({"path":"/test/log","status":500})", R"({"path":"/x"} trailing)"}) {
+                            R"({"path":"/test/log","status":500})", R"({"path":"/x"} trailing)",
+                            R"({"path":"/x","pad":-1})", R"({"path":"/x","location":"ftp://x/"})"}) {
         auto res = client.Post("/test/fault", bad, "application/json");
         ASSERT_TRUE(res) << bad;
         EXPECT_EQ(res->status, 400) << bad;
