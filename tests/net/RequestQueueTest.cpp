@@ -362,6 +362,22 @@ TEST_F(RequestQueueTimeoutTest, HostThatNeverAcceptsEndsWithTimeout) {
     EXPECT_EQ(http::ErrorCode::OperationTimedOut, Answer().error.code) << Answer().error.message;
 }
 
+TEST_F(RequestQueueTimeoutTest, TheCapHoldsAnswersInMemoryNotDownloadsToAFile) {
+    queue.SetLimits({30000, 60, 1024, 1 << 20});
+    TempFolder folder;
+    queue.EnqueueRequest(BaseUrl() + "/files/pattern-8m.bin", {}, sink.Hwnd(), kDoneMessage, kNoMessage,
+                         folder.Utf8(L"large.bin"));
+    ASSERT_TRUE(sink.WaitForCompletions(1, 30000));
+    EXPECT_FALSE(Answer().error) << Answer().error.message;
+    EXPECT_TRUE(FileExists(folder.Path() + L"\\large.bin"));
+
+    queue.EnqueueRequest(BaseUrl() + "/files/pattern-8m.bin", {}, sink.Hwnd(), kDoneMessage);
+    ASSERT_TRUE(sink.WaitForCompletions(2, 30000));
+    const http::Response& held = sink.completions.at(1).record->response;
+    EXPECT_EQ(http::ErrorCode::NetworkReceiveError, held.error.code) << held.error.message;
+    EXPECT_LE(held.text.size(), 1u << 20);
+}
+
 TEST_F(RequestQueueTimeoutTest, SlowButSteadyDownloadTakesAsLongAsItNeeds) {
     Json::Value fault;
     fault["path"] = "/files/pattern-8m.bin";
