@@ -2,6 +2,8 @@
 
 #include <sys/socket.h>
 
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -113,11 +115,20 @@ int Server::Bind() {
 }
 
 void Server::Run() {
-    std::thread tls;
-    if (https_) tls = std::thread([this] { https_->listen_after_bind(); });
+    if (!https_) {
+        http_.listen_after_bind();
+        return;
+    }
+    std::atomic<bool> tlsEnded{false};
+    std::thread tls([this, &tlsEnded] {
+        https_->listen_after_bind();
+        tlsEnded = true;
+    });
     http_.listen_after_bind();
-    if (https_) https_->stop();
-    if (tls.joinable()) tls.join();
+    // stop() does nothing to a server that has not started listening yet.
+    while (!tlsEnded && !https_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    https_->stop();
+    tls.join();
 }
 
 void Server::Stop() {
