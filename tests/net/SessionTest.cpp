@@ -106,6 +106,8 @@ TEST_F(SessionTest, TransportRefusesWhatItCannotTrustAndBoundsWhatItHolds) {
         {"https redirected to http", TlsBaseUrl() + ping, fault("location", BaseUrl() + "/kefu"),
          http::ErrorCode::UnsupportedProtocol},
         {"http redirected to https", BaseUrl() + ping, fault("location", TlsBaseUrl() + "/kefu"), http::ErrorCode::Ok},
+        {"https redirected on the same connection", TlsBaseUrl() + ping, fault("location", TlsBaseUrl() + "/kefu"),
+         http::ErrorCode::Ok},
         {"redirected without end", BaseUrl() + ping, fault("location", BaseUrl() + ping), http::ErrorCode::InternalError},
         {"answer over the cap", BaseUrl() + ping, fault("pad", 64 << 20), http::ErrorCode::NetworkReceiveError},
         {"answer just under the cap", BaseUrl() + ping, fault("pad", 1 << 20), http::ErrorCode::Ok},
