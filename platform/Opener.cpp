@@ -154,7 +154,8 @@ bool OpenAsUser(const std::wstring& target) {
     show.lVal = SW_SHOWNORMAL;
     // Lets what Explorer starts come to the front.
     CoAllowSetForegroundWindow(shell.Get(), nullptr);
-    return SUCCEEDED(shell->ShellExecute(file.Get(), none, none, none, show));
+    // S_FALSE is Wine's answer when the program could not be started.
+    return shell->ShellExecute(file.Get(), none, none, none, show) == S_OK;
 }
 
 }  // namespace

@@ -104,7 +104,8 @@ TEST(ShellOpener, OnlyDocumentsInsideTheFolderAreOpened) {
 
 // Fixer runs elevated, so the opener has the desktop's Explorer start the
 // browser and documents (Wine's explorer.exe provides that desktop too): the
-// address, and a page in the folder, still reach the browser.
+// address and a PDF in the folder (Wine opens PDFs with its browser) still
+// reach the browser.
 TEST(ShellOpener, WebAddressesAndDocumentsReachTheBrowser) {
     test::BrowserRecorder browser;
     if (!browser.Active()) GTEST_SKIP() << "web addresses reach a real browser outside Wine";
@@ -113,12 +114,12 @@ TEST(ShellOpener, WebAddressesAndDocumentsReachTheBrowser) {
     EXPECT_EQ(test::AwaitFile(browser.Log()), WideToUtf8(url) + "\n");
     DeleteFileW(browser.Log().c_str());
     test::TempFolder temp;
-    const std::wstring page = temp.Path() + L"\\guide.html";
-    test::WriteFile(page, "<p>guide</p>");
-    EXPECT_TRUE(OpenDocument(page, temp.Path()));
+    const std::wstring document = temp.Path() + L"\\guide-opened.pdf";
+    test::WriteFile(document, "%PDF-1.4\n");
+    EXPECT_TRUE(OpenDocument(document, temp.Path()));
     std::string opened = test::AwaitFile(browser.Log());
-    EXPECT_NE(opened.find("guide.html"), std::string::npos) << opened;
-    DeleteFileW(page.c_str());
+    EXPECT_NE(opened.find("guide-opened.pdf"), std::string::npos) << "the browser got: " << opened;
+    DeleteFileW(document.c_str());
 }
 
 // End to end: a program is neither started as a web address nor as a
