@@ -161,7 +161,8 @@ TEST(SaveFolder, LinksAreRefusedAndNothingReachesTheirTarget) {
         EXPECT_FALSE(PrepareSaveFolder(link.path + L"\\quorvex"));
         EXPECT_FALSE(PrepareSaveFolder(link.path + L"\\quorvex\\deeper"));
         EXPECT_FALSE(Exists(link.leadsTo + L"\\quorvex"));
-        RemoveDirectoryW((link.leadsTo + L"\\quorvex").c_str());
+        for (const wchar_t* made : {L"\\quorvex\\deeper", L"\\quorvex"})
+            RemoveDirectoryW((link.leadsTo + made).c_str());
     }
     const std::wstring plain = temp.Path() + L"\\plain\\quorvex";
     EXPECT_TRUE(PrepareSaveFolder(plain)) << "an ordinary folder is refused";
