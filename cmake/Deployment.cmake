@@ -1,6 +1,9 @@
 # The addresses built into the programs. Each default is the reference service
-# on loopback as scripts/run.sh starts it; an environment variable of the same
-# name overrides the value at run time (net/Deployment.h).
+# on loopback as scripts/run.sh starts it. In builds for tests an environment
+# variable of the same name overrides the value at run time (net/Deployment.h).
+option(VANTORO_ENV_OVERRIDES
+  "let environment variables replace the built-in addresses (test builds only: any process of the user can set them)"
+  OFF)
 set(VANTORO_SERVICE_URL "http://127.0.0.1:18080" CACHE STRING "service host, no trailing /")
 set(VANTORO_FALLBACK_URL "http://127.0.0.1:18080/fallback/config.json" CACHE STRING
   "fallback file naming a replacement service host in \"head\"")
@@ -12,7 +15,11 @@ set(VANTORO_SYMBOL_SERVER "http://127.0.0.1:18080/symbols" CACHE STRING "symbol 
 
 # The same values as preprocessor strings, for the one file that builds them
 # in and for the tests that compare against them.
-set(VANTORO_DEPLOYMENT_DEFINITIONS)
+if(VANTORO_ENV_OVERRIDES)
+  set(VANTORO_DEPLOYMENT_DEFINITIONS VANTORO_ENV_OVERRIDES=1)
+else()
+  set(VANTORO_DEPLOYMENT_DEFINITIONS VANTORO_ENV_OVERRIDES=0)
+endif()
 foreach(name SERVICE_URL FALLBACK_URL CHAT_URL QQ DUMPER_API_URL SYMBOL_SERVER)
   list(APPEND VANTORO_DEPLOYMENT_DEFINITIONS "VANTORO_${name}=\"${VANTORO_${name}}\"")
 endforeach()

@@ -8,6 +8,7 @@
 namespace deployment {
 
 std::wstring Setting(const wchar_t* name, const wchar_t* builtIn) {
+    if (!VANTORO_ENV_OVERRIDES) return builtIn;
     DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
     if (size <= 1) return builtIn;  // unset, or set to ""
     std::wstring value(size, L'\0');

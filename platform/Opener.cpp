@@ -1,9 +1,16 @@
 #include "platform/Opener.h"
 
 #include <windows.h>
+#include <exdisp.h>
+#include <shldisp.h>
+#include <shlobj.h>
+#include <shlguid.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
 
 #include <cwctype>
 
+#include "platform/ComInit.h"
 #include "platform/Path.h"
 #include "platform/Shell.h"
 
@@ -85,6 +92,72 @@ bool IsDocumentType(const std::wstring& path) {
     return false;
 }
 
+using Microsoft::WRL::ComPtr;
+
+// The shell automation object of the desktop's own Explorer (the user's, not
+// elevated), reached through the desktop's view; null without a desktop shell.
+ComPtr<IShellDispatch2> DesktopShell() {
+    ComPtr<IShellWindows> windows;
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&windows))))
+        return nullptr;
+    VARIANT desktopLocation{};
+    desktopLocation.vt = VT_I4;
+    desktopLocation.lVal = CSIDL_DESKTOP;
+    VARIANT none{};
+    long window = 0;
+    ComPtr<IDispatch> desktop;
+    if (windows->FindWindowSW(&desktopLocation, &none, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, &desktop) != S_OK ||
+        !desktop)
+        return nullptr;
+    ComPtr<IServiceProvider> services;
+    ComPtr<IShellBrowser> browser;
+    ComPtr<IShellView> view;
+    ComPtr<IDispatch> background;
+    ComPtr<IShellFolderViewDual> folderView;
+    ComPtr<IDispatch> application;
+    ComPtr<IShellDispatch2> shell;
+    if (FAILED(desktop.As(&services)) ||
+        FAILED(services->QueryService(SID_STopLevelBrowser, IID_PPV_ARGS(&browser))) ||
+        FAILED(browser->QueryActiveShellView(&view)) ||
+        FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(&background))) ||
+        FAILED(background.As(&folderView)) || FAILED(folderView->get_Application(&application)) ||
+        FAILED(application.As(&shell)))
+        return nullptr;
+    return shell;
+}
+
+// Owns a BSTR.
+class Bstr {
+public:
+    explicit Bstr(const std::wstring& text) : text_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    ~Bstr() { SysFreeString(text_); }
+    BSTR Get() const { return text_; }
+
+private:
+    BSTR text_;
+};
+
+// Opens target with its program at the user's own level: Explorer starts it,
+// so a browser or document viewer does not inherit this program's
+// administrator rights. Without a desktop shell, this process's ShellExecute.
+bool OpenAsUser(const std::wstring& target) {
+    ComInit com;
+    ComPtr<IShellDispatch2> shell = DesktopShell();
+    if (!shell) return ShellOpen(target, {}) > 32;
+    Bstr file(target);
+    if (!file.Get()) return false;
+    VARIANT none{};
+    VARIANT show{};
+    show.vt = VT_I4;
+    show.lVal = SW_SHOWNORMAL;
+    // Lets what Explorer starts come to the front.
+    CoAllowSetForegroundWindow(shell.Get(), nullptr);
+    // S_FALSE is Wine's answer when the program could not be started.
+    return shell->ShellExecute(file.Get(), none, none, none, show) == S_OK;
+}
+
 }  // namespace
 
 bool IsWebAddress(const std::wstring& address) {
@@ -96,7 +169,7 @@ bool IsWebAddress(const std::wstring& address) {
 }
 
 bool OpenWebAddress(const std::wstring& address) {
-    return IsWebAddress(address) && ShellOpen(address, {}) > 32;
+    return IsWebAddress(address) && OpenAsUser(address);
 }
 
 bool OpensAsDocument(const std::wstring& path, const std::wstring& folder) {
@@ -108,6 +181,6 @@ bool OpensAsDocument(const std::wstring& path, const std::wstring& folder) {
 }
 
 bool OpenDocument(const std::wstring& path, const std::wstring& folder) {
-    if (OpensAsDocument(path, folder) && ShellOpen(Normalised(path), {}) > 32) return true;
+    if (OpensAsDocument(path, folder) && OpenAsUser(Normalised(path))) return true;
     return ShowInFolder(path);
 }

@@ -1,6 +1,10 @@
 // The one way from the programs to the desktop shell for anything the service
 // or a download names: only web addresses reach the browser and only
 // documents in the save folder are opened; nothing else is started.
+// Fixer runs as administrator, so what is opened is started by the desktop's
+// own Explorer (IShellWindows' desktop view, IShellDispatch2::ShellExecute) at
+// the user's level; only without a desktop shell by this process itself.
+// COM is initialised on the calling thread for each call (ComInit).
 #pragma once
 #include <string>
 

@@ -2,7 +2,9 @@
 # Installs what is missing, builds the dependencies (cached), the reference
 # service (native) and both flavours of the programs (Windows: x86 into
 # build/win, the shipped one, and x64 into build/win64), and prepares a Wine
-# prefix for each flavour this machine can run.
+# prefix for each flavour this machine can run. These are test builds: their
+# programs take their addresses from the environment (VANTORO_ENV_OVERRIDES);
+# scripts/release.sh builds the shipped programs in trees of their own.
 # VANTORO_ARCH=x86|x64 builds only that flavour.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,6 +31,7 @@ for arch in "${flavours[@]}"; do
   cmake -S . -B "$flavour_build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$flavour_toolchain" \
     -DVANTORO_DEPS="$deps" \
+    -DVANTORO_ENV_OVERRIDES=ON \
     -DVANTORO_SERVICE_BIN="$root/build/host/vantoro-service" "${launcher[@]}" >/dev/null
   cmake --build "$flavour_build"
 done

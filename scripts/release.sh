@@ -3,13 +3,30 @@
 # setup program, SHA256SUMS and VERSIONS; prints each file's size against
 # the goals (Vantoro.exe under 4 MiB, the setup program under 6 MiB).
 # VANTORO_ARCH=x64 makes the 64-bit flavour's into build/release-x64 instead.
+# The programs are built in a tree of their own (build/ship-x86, build/ship-x64)
+# without VANTORO_ENV_OVERRIDES: shipped programs run as administrator and must
+# not take their addresses from an environment any user process can set; the
+# test builds of scripts/build.sh do.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 . scripts/flavour.sh
 arch=${VANTORO_ARCH:-x86}
 flavour_use "$arch"
-build=$flavour_build
-[ -f "$build/build.ninja" ] || VANTORO_ARCH=$arch scripts/build.sh
+build=$root/build/ship-$arch
+
+scripts/install-packages.sh
+deps=$(scripts/build-deps.sh "$arch" | tail -n1)
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$root")}
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$flavour_toolchain" \
+  -DVANTORO_DEPS="$deps" \
+  -DVANTORO_ENV_OVERRIDES=OFF \
+  -DBUILD_TESTING=OFF "${launcher[@]}" >/dev/null
 cmake --build "$build" --target installer
 
 version=$(sed -n 's/^project(Vantoro VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

@@ -1,13 +1,12 @@
 #include "windows/SolutionWnd.h"
 
-#include <shlobj.h>
-
 #include "net/Answer.h"
 #include "net/Deployment.h"
 #include "net/HttpSession.h"
 #include "platform/Opener.h"
 #include "platform/Path.h"
 #include "platform/Process.h"
+#include "platform/SaveFolder.h"
 #include "platform/Shell.h"
 #include "platform/Text.h"
 #include "ui/Dialog.h"
@@ -49,15 +48,6 @@ const wchar_t* OpenText(const std::wstring& kind) {
 }
 
 }  // namespace
-
-std::wstring DefaultSaveFolder() {
-    wchar_t documents[MAX_PATH] = {};
-    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_DOCUMENTS | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
-                                   documents)) &&
-        documents[0])
-        return std::wstring(documents) + L"\\quorvex";
-    return L"C:\\quorvex";
-}
 
 SolutionWnd::SolutionWnd(int featureIndex)
     : featureIndex(featureIndex), productKey(ProductKey(featureIndex)), windows64(IsWindows64()) {}
@@ -151,7 +141,11 @@ void SolutionWnd::OnList(WPARAM wParam) {
     if (!answer.Ok())
         return ReportRequestFailure(m_hWnd, Utf8ToWide(answer.Url()), answer.Status(), answer.ErrorCode());
     if (!workingList) return;
-    CreateFolderTree(saveFolder);
+    if (!PrepareSaveFolder(saveFolder)) {
+        ShowMessage(m_hWnd, L"保存文件的文件夹“" + saveFolder + L"”不安全，已停止下载。请联系QQ客服：" +
+                                deployment::QqNumber() + L"处理", kNoticeTitle, kMessageInfo);
+        return;
+    }
     CDialogBuilder builder;
     for (const Json::Value& element : json::Elements(answer.Data())) {
         if (workingList->GetCount() >= kMaxRows) break;

@@ -16,10 +16,6 @@
 
 namespace Windows {
 
-// The all-users documents folder + "\quorvex" ("C:\quorvex" when that folder
-// cannot be resolved); not created here.
-std::wstring DefaultSaveFolder();
-
 class SolutionWnd : public DuiLib::WindowImplBase {
 public:
     static constexpr UINT kConfigDone = 1162;
@@ -28,7 +24,7 @@ public:
     // featureIndex: 0 DLL repair, 1 C-drive cleanup, 2 system reinstall, 3 DirectX.
     explicit SolutionWnd(int featureIndex);
 
-    // Where rows are saved; DefaultSaveFolder() unless set before Create.
+    // Where rows are saved; DefaultSaveFolder() (platform/SaveFolder.h) unless set before Create.
     void SetSaveFolder(std::wstring folder) { saveFolder = std::move(folder); }
     // Whether Windows is 64-bit, which decides between "url" and "32url";
     // the WOW64 test unless set before the list arrives.

@@ -102,6 +102,26 @@ TEST(ShellOpener, OnlyDocumentsInsideTheFolderAreOpened) {
     EXPECT_FALSE(OpensAsDocument(folder + L"\\guide.pdf", L"quorvex")) << "a relative folder";
 }
 
+// Fixer runs elevated, so the opener has the desktop's Explorer start the
+// browser and documents (Wine's explorer.exe provides that desktop too): the
+// address and a PDF in the folder (Wine opens PDFs with its browser) still
+// reach the browser.
+TEST(ShellOpener, WebAddressesAndDocumentsReachTheBrowser) {
+    test::BrowserRecorder browser;
+    if (!browser.Active()) GTEST_SKIP() << "web addresses reach a real browser outside Wine";
+    const std::wstring url = L"http://127.0.0.1:9/chat?c1=%E4%B8%AD&c2=a+b";
+    EXPECT_TRUE(OpenWebAddress(url));
+    EXPECT_EQ(test::AwaitFile(browser.Log()), WideToUtf8(url) + "\n");
+    DeleteFileW(browser.Log().c_str());
+    test::TempFolder temp;
+    const std::wstring document = temp.Path() + L"\\guide-opened.pdf";
+    test::WriteFile(document, "%PDF-1.4\n");
+    EXPECT_TRUE(OpenDocument(document, temp.Path()));
+    std::string opened = test::AwaitFile(browser.Log());
+    EXPECT_NE(opened.find("guide-opened.pdf"), std::string::npos) << "the browser got: " << opened;
+    DeleteFileW(document.c_str());
+}
+
 // End to end: a program is neither started as a web address nor as a
 // document; the document is shown in its folder instead.
 TEST(ShellOpener, ProgramsAreNotStarted) {

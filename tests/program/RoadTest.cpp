@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/SaveFolder.h"
 #include "platform/Text.h"
 #include "tests/support/Desktop.h"
 #include "tests/support/Program.h"
@@ -285,7 +286,7 @@ protected:
 
     test::TempFolder folder;
     std::wstring exe;
-    const std::wstring saveFolder = Windows::DefaultSaveFolder();
+    const std::wstring saveFolder = DefaultSaveFolder();
 };
 
 TEST_F(RoadTest, AUserCleansTheCDriveFromTheLandingPageToTheOpenedFolder) { CleanTheCDrive(); }

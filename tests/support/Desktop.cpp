@@ -20,6 +20,9 @@ std::wstring DosPath(const std::string& unixPath) {
     return path;
 }
 
+std::wstring LinkedFolder() { return DosPath(LINKED_FOLDER); }
+std::wstring LinkTarget() { return DosPath(LINK_TARGET); }
+
 void Pump(DWORD ms) {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < ms) {

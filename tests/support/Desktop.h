@@ -1,6 +1,7 @@
 // What tests need of the desktop around them under Wine: Windows names of
 // Unix paths, waiting for files other processes write, pumping messages,
-// and a stand-in browser that records the addresses it is given.
+// a folder that is a link, and a stand-in browser that records the addresses
+// it is given.
 #pragma once
 #include <windows.h>
 
@@ -16,6 +17,10 @@ void Pump(DWORD ms);
 std::string AwaitFile(const std::wstring& path, DWORD ms = 10000);
 // A visible top-level window with exactly this title (another process's too), or null.
 HWND VisibleWindowTitled(const std::wstring& title);
+// A folder of the build that is a Unix symbolic link, which Wine shows as a
+// reparse point, and the folder it leads to; "" outside Wine.
+std::wstring LinkedFolder();
+std::wstring LinkTarget();
 
 // Points Wine's browser setting at the recorder script for its lifetime and
 // puts the previous setting back. Wine starts the browser as a Unix program,

@@ -188,7 +188,7 @@ protected:
     // test when a step does not finish within timeoutMs.
     void Run(int feature, std::vector<Step> steps, bool windows64 = false, DWORD timeoutMs = 60000) {
         auto* page = new Windows::SolutionWnd(feature);
-        page->SetSaveFolder(folder.Path());
+        page->SetSaveFolder(saveFolder.empty() ? folder.Path() : saveFolder);
         page->SetWindows64(windows64);
         size_t at = 0;
         DWORD start = GetTickCount();
@@ -228,6 +228,7 @@ protected:
     std::wstring Saved(const std::wstring& name) const { return folder.Path() + L"\\" + name; }
 
     test::TempFolder folder;
+    std::wstring saveFolder;  // folder unless set
 };
 
 struct Choice {
@@ -481,6 +482,23 @@ TEST_F(SolutionTest, FailedListIsReportedAndLeavesTheListEmpty) {
                                    Do([&](HWND window) { rows = RowCount(window); })}));
     EXPECT_EQ(notices, (std::vector<std::wstring>{L"未找到资源。联系客服处理。"}));
     EXPECT_EQ(rows, 0);
+}
+
+// A save folder that is a link (Wine shows a Unix symbolic link as one) is
+// refused once the list arrives: the user is told, no row is listed, and
+// nothing is made where the link leads.
+TEST_F(SolutionTest, SaveFolderThatIsALinkIsRefusedWithANotice) {
+    if (test::LinkedFolder().empty()) GTEST_SKIP() << "the linked folder is made for Wine";
+    saveFolder = test::LinkedFolder();
+    std::vector<std::wstring> notices;
+    int rows = -1;
+    Run(kCleanup, Then(ToList(0), {Answer(L"okbtn", &notices), Settle(300),
+                                   Do([&](HWND window) { rows = RowCount(window); })}));
+    EXPECT_EQ(notices, (std::vector<std::wstring>{L"保存文件的文件夹“" + saveFolder +
+                                                  L"”不安全，已停止下载。请联系QQ客服：" + deployment::QqNumber() +
+                                                  L"处理"}));
+    EXPECT_EQ(rows, 0);
+    EXPECT_TRUE(FilesIn(test::LinkTarget()).empty());
 }
 
 // ---- links
