@@ -270,18 +270,22 @@ BOOL CALLBACK PrintParameter(PSYMBOL_INFOW symbol, ULONG, PVOID user) {
     return TRUE;
 }
 
+// n counts from 0 at the faulting frame. A caller's program counter is the
+// return address, which may already be the next statement or even the next
+// function; its name, line and parameters are those of the call before it.
 void AppendFrame(CrashContext& crash, int n, SYMBOL_INFOW* symbol) {
     DWORD64 pc = crash.stackFrame.AddrPC.Offset;
+    DWORD64 at = n > 0 && pc > 0 ? pc - 1 : pc;
     DWORD64 displacement = 0;
-    if (!SymFromAddrW(crash.process, pc, &displacement, symbol)) {
+    if (!SymFromAddrW(crash.process, at, &displacement, symbol)) {
         AppendTraceFormat(crash, L">%02i: 0x%0*I64X ?\n", n, kAddressDigits, pc);
         return;
     }
     AppendTraceFormat(crash, L">%02i: 0x%0*I64X %.*ls (", n, kAddressDigits, symbol->Address,
                       static_cast<int>(std::min<ULONG>(symbol->NameLen, symbol->MaxNameLen - 1)), symbol->Name);
-    // The frame's own program counter, so that locations are those valid where it stopped.
+    // Locations are those valid at the call (or the fault).
     IMAGEHLP_STACK_FRAME scopeFrame = {};
-    scopeFrame.InstructionOffset = pc;
+    scopeFrame.InstructionOffset = at;
     scopeFrame.FrameOffset = crash.stackFrame.AddrFrame.Offset;
     scopeFrame.StackOffset = crash.stackFrame.AddrStack.Offset;
     if (SymSetContext(crash.process, &scopeFrame, nullptr) || GetLastError() == ERROR_SUCCESS) {
@@ -293,7 +297,7 @@ void AppendFrame(CrashContext& crash, int n, SYMBOL_INFOW* symbol) {
     IMAGEHLP_LINEW64 line = {};
     line.SizeOfStruct = sizeof(line);
     DWORD column = 0;
-    if (SymGetLineFromAddrW64(crash.process, pc, &column, &line))
+    if (SymGetLineFromAddrW64(crash.process, at, &column, &line))
         AppendTraceFormat(crash, L" at %ls:%lu", line.FileName, line.LineNumber);
     AppendTraceFormat(crash, L"\n");
 }
@@ -314,8 +318,9 @@ void AppendTraceFormat(CrashContext& crash, const wchar_t* format, ...) {
     va_start(args, format);
     int n = _vsnwprintf(piece, std::size(piece), format, args);
     va_end(args);
-    // A piece longer than the buffer keeps what fitted.
-    size_t length = n < 0 ? std::size(piece) : static_cast<size_t>(n);
+    // A piece longer than the buffer keeps what fitted (the runtime may or
+    // may not have ended it with a NUL).
+    size_t length = n < 0 || static_cast<size_t>(n) >= std::size(piece) ? std::size(piece) - 1 : static_cast<size_t>(n);
     AppendTrace(crash, piece, length);
 }
 
@@ -338,12 +343,17 @@ bool BuildStackTrace(CrashContext& crash, const std::wstring& symbolPath) {
     if (!SymInitializeW(crash.process, symbolPath.c_str(), TRUE)) return false;
     alignas(SYMBOL_INFOW) unsigned char buffer[600] = {};
     auto* symbol = reinterpret_cast<SYMBOL_INFOW*>(buffer);
-    for (int n = 0;; ++n) {
+    DWORD64 stackPointer = 0;
+    for (int n = 0; n < kMaxFrames; ++n) {
         symbol->SizeOfStruct = sizeof(SYMBOL_INFOW);
         symbol->MaxNameLen = 255;
         if (!StackWalk64(kMachine, crash.process, crash.thread, &crash.stackFrame, crash.context,
                          nullptr, SymFunctionTableAccess64, SymGetModuleBase64, nullptr))
             break;
+        // Each caller's frame lies above its callee's; a chain that does not
+        // climb (one pointing at itself, say) would never end.
+        if (n > 0 && crash.stackFrame.AddrStack.Offset <= stackPointer) break;
+        stackPointer = crash.stackFrame.AddrStack.Offset;
         AppendFrame(crash, n, symbol);
     }
     SymCleanup(crash.process);
