@@ -110,12 +110,15 @@ std::wstring WriteDump(HANDLE process, const Crashed& crashed, const std::wstrin
 bool OpenCrashed(Crashed& crashed) {
     crashed.process.Reset(OpenProcess(PROCESS_ALL_ACCESS, FALSE, crashed.processId));
     crashed.thread.Reset(OpenThread(THREAD_ALL_ACCESS, FALSE, crashed.threadId));
-    if (!crashed.process || !crashed.thread) return false;
-    DWORD processId = GetProcessId(crashed.process.Get());
-    if (processId != GetCurrentProcessId() && GetProcessIdOfThread(crashed.thread.Get()) == processId) return true;
+    DWORD error = GetLastError();
+    if (crashed.process && crashed.thread) {
+        DWORD processId = GetProcessId(crashed.process.Get());
+        if (processId != GetCurrentProcessId() && GetProcessIdOfThread(crashed.thread.Get()) == processId) return true;
+        error = ERROR_INVALID_PARAMETER;
+    }
     crashed.process.Reset();
     crashed.thread.Reset();
-    SetLastError(ERROR_INVALID_PARAMETER);
+    SetLastError(error);
     return false;
 }
 

@@ -221,7 +221,7 @@ class Reports(unittest.TestCase):
     def test_frames_without_symbols_show_a_question_mark(self):
         trace = self.assert_reported(Run("nosym", "crash_program_stripped", "access"), ACCESS_VIOLATION)
         self.assertNotIn("FaultWithText", trace)
-        self.assertRegex(trace, r"^>00: " + ADDRESS + r" \?$")
+        self.assertRegex(trace, r"(?m)^>00: " + ADDRESS + r" \?$")
         for line in trace.splitlines():
             if "(" not in line:
                 self.assertRegex(line, r"^>\d\d: " + ADDRESS + r" \?$")
@@ -333,7 +333,7 @@ class Failures(unittest.TestCase):
         for own_thread in (False, True):
             with self.subTest(own_thread=own_thread):
                 helper = subprocess.Popen(["wine", os.path.join(BIN, "crash_program_o0.exe"), "wait"], env=ENV,
-                                          stdout=subprocess.PIPE, text=True)
+                                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
                 try:
                     process_id, thread_id = helper.stdout.readline().split()
                     fields = [process_id, thread_id if own_thread else "4294967281", "00000010", "tag"]
@@ -349,6 +349,7 @@ class Failures(unittest.TestCase):
                 finally:
                     helper.kill()
                     helper.wait()
+                    helper.stdout.close()
 
     def test_missing_7za_gives_messages_but_no_archive(self):
         run = Run("no 7za", "crash_program_o0", "access", seven_za=False)
