@@ -141,7 +141,8 @@ std::wstring WriteReport(Crashed& crashed, const std::wstring& logPath, const st
     DWORD code = 0;
     if (Read(process, crashed.pointers, pointers, sizeof(pointers)) &&
         Read(process, pointers[1], &context, sizeof(context))) {
-        if (Read(process, pointers[0], &code, sizeof(code))) crashed.exceptionCode = code;
+        // 0 is no exception at all, and would end the process as a clean exit.
+        if (Read(process, pointers[0], &code, sizeof(code)) && code != 0) crashed.exceptionCode = code;
         StartWalk(*crash, &context);
         crash->scratch = VirtualAllocEx(process, nullptr, 16, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
         if (!BuildStackTrace(*crash, SymbolSearchPath(deployment::SymbolServer()))) traceError = GetLastError();

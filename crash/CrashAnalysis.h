@@ -36,7 +36,8 @@ struct AnalysisOutcome {
     DWORD exceptionCode = 0;   // the crashed process's exit code, 0 when none was ended
 };
 
-// The crashed process's exit code when its exception record cannot be read:
+// The crashed process's exit code when its exception record cannot be read
+// (or holds no code):
 // STATUS_UNSUCCESSFUL, so that it never looks like a clean exit.
 inline constexpr DWORD kUnreadableExceptionCode = 0xC0000001;
 

@@ -303,16 +303,22 @@ std::wstring BuildId(const CrashContext& crash, DWORD64 base) {
     return L"";
 }
 
+// The file the module was loaded from, which dbghelp may name in either field.
+const wchar_t* ImagePath(const IMAGEHLP_MODULEW64& module) {
+    return module.ImageName[0] ? module.ImageName : module.LoadedImageName;
+}
+
 BOOL CALLBACK AppendModule(PCWSTR, DWORD64 base, PVOID user) {
     auto& crash = *static_cast<CrashContext*>(user);
     IMAGEHLP_MODULEW64 module = {};
     module.SizeOfStruct = sizeof(module);
     if (!SymGetModuleInfoW64(crash.process, base, &module)) return TRUE;
+    const wchar_t* path = ImagePath(module);
     VersionInfo version;
-    std::wstring versionText = version.Load(module.LoadedImageName) ? version.VersionText() : L"-";
+    std::wstring versionText = version.Load(path) ? version.VersionText() : L"-";
     std::wstring buildId = BuildId(crash, base);
     AppendTraceFormat(crash, L"0x%0*I64X 0x%08lX %ls %ls %ls\n", kAddressDigits, base, module.ImageSize,
-                      versionText.c_str(), buildId.empty() ? L"-" : buildId.c_str(), module.LoadedImageName);
+                      versionText.c_str(), buildId.empty() ? L"-" : buildId.c_str(), path);
     return TRUE;
 }
 
@@ -322,7 +328,7 @@ void AppendModuleOffset(CrashContext& crash, DWORD64 address) {
     IMAGEHLP_MODULEW64 module = {};
     module.SizeOfStruct = sizeof(module);
     if (!SymGetModuleInfoW64(crash.process, address, &module)) return AppendTraceFormat(crash, L"[?] ");
-    AppendTraceFormat(crash, L"[%ls+0x%I64X] ", BaseName(module.LoadedImageName).c_str(),
+    AppendTraceFormat(crash, L"[%ls+0x%I64X] ", FileName(ImagePath(module)).c_str(),
                       address - module.BaseOfImage);
 }
 
