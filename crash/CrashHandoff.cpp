@@ -110,8 +110,8 @@ DWORD WINAPI HandoffThread(void* wake) {
     }
 }
 
-// The hand-off thread's verdict. It may be blocked (it needs the process heap
-// and the registry, which the faulting thread may hold) or gone (the process
+// The hand-off thread's verdict. It may be blocked (starting Dumper needs the
+// process heap, whose lock the faulting thread may hold) or gone (the process
 // is exiting): then the system handles the crash.
 LONG AwaitHandoff() {
     HANDLE signals[] = {g_done, g_handoffThread};
@@ -214,7 +214,8 @@ void InstallCrashHandoff() {
 
 }  // namespace Crash
 
-// Called by the runtime for every thread that starts (and at process exit).
+// The loader calls it for every thread that starts or ends, and at process
+// start and exit.
 extern "C" __attribute__((section(".CRT$XLC"), used)) const PIMAGE_TLS_CALLBACK g_crashThreadStart =
     Crash::OnThreadStart;
 
