@@ -43,7 +43,7 @@ __attribute__((noinline)) void CallAtTheEnd(const char* s) { FaultForEver(s); }
 __attribute__((noinline, used)) void FollowsCallAtTheEnd() { printf("not crashed\n"); }
 
 // The saved frame pointer points at its own slot and the return address back
-// into this function, so a walk that trusts the chain never leaves it.
+// into this function, so an x86 walk that trusts the chain never leaves it.
 __attribute__((noinline, optimize("no-omit-frame-pointer"))) void FaultInSelfPointingFrame() {
     void** frame = static_cast<void**>(__builtin_frame_address(0));
     frame[0] = frame;

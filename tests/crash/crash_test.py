@@ -277,9 +277,12 @@ class Reports(unittest.TestCase):
             ("invalid-parameter", "crash_program_o0", ROUTED, 3, None),
             # The caller's name comes from its call, not from what follows it.
             ("call-at-end", "crash_program_o0", ACCESS_VIOLATION, None, frame + r"CallAtTheEnd \(s = "),
-            # A frame chain pointing at itself: the walk stops.
-            ("self-chain", "crash_program_o0", ACCESS_VIOLATION, None, frame + "FaultInSelfPointingFrame"),
         ]
+        # A frame chain pointing at itself: the walk stops. x86 only: x64 is
+        # unwound from the program's unwind data, by the system's exception
+        # dispatch too, which never reaches the filter from such a frame.
+        if not X64:
+            cases.append(("self-chain", "crash_program_o0", ACCESS_VIOLATION, None, frame + "FaultInSelfPointingFrame"))
         traces = {}
         for kind, program, code, reason, shown in cases:
             with self.subTest(kind=kind):
