@@ -1,5 +1,6 @@
 #include "crash/CrashAnalysis.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cwchar>
 #include <new>
@@ -8,7 +9,7 @@
 #include "crash/CrashContext.h"
 #include "net/Deployment.h"
 #include "platform/Path.h"
-#include "platform/Process.h"
+#include "platform/UniqueHandle.h"
 
 namespace Crash {
 namespace {
@@ -28,12 +29,19 @@ struct Job {
     AnalysisOutcome outcome;  // the thread's own: a window closed early takes nothing with it
 };
 
-// What the analysis learnt from the crashed process.
+// What the analysis learnt from the crashed process, and its handles once
+// validated.
 struct Crashed {
     DWORD processId = 0, threadId = 0;
     ULONG_PTR pointers = 0;
-    DWORD exceptionCode = 0;
+    DWORD exceptionCode = kUnreadableExceptionCode;
+    UniqueHandle process, thread;
 };
+
+std::atomic<bool> g_reported{false};
+
+// 7-Zip packs two files of a few megabytes; one that takes longer is ended.
+constexpr DWORD kPackLimitMs = 60000;
 
 std::wstring Format(const wchar_t* format, ...) {
     wchar_t text[kReportChars + 1];
@@ -96,72 +104,82 @@ std::wstring WriteDump(HANDLE process, const Crashed& crashed, const std::wstrin
     return Format(L"Minidump could not be taken because of error 0x%08X", error);
 }
 
+// Opens the process and thread the command line names; false, with the
+// handles empty, unless the thread is the process's and neither is Dumper's
+// own (suspending one of our threads would stop Dumper for good).
+bool OpenCrashed(Crashed& crashed) {
+    crashed.process.Reset(OpenProcess(PROCESS_ALL_ACCESS, FALSE, crashed.processId));
+    crashed.thread.Reset(OpenThread(THREAD_ALL_ACCESS, FALSE, crashed.threadId));
+    DWORD error = GetLastError();
+    if (crashed.process && crashed.thread) {
+        DWORD processId = GetProcessId(crashed.process.Get());
+        if (processId != GetCurrentProcessId() && GetProcessIdOfThread(crashed.thread.Get()) == processId) return true;
+        error = ERROR_INVALID_PARAMETER;
+    }
+    crashed.process.Reset();
+    crashed.thread.Reset();
+    SetLastError(error);
+    return false;
+}
+
 // Suspends the faulting thread, writes the trace and the dump, resumes it.
-std::wstring WriteReport(Crashed& crashed, const std::wstring& logPath, const std::wstring& dumpPath) {
+// written: whether either file was written.
+std::wstring WriteReport(Crashed& crashed, const std::wstring& logPath, const std::wstring& dumpPath,
+                         bool& written) {
     static CrashContext* crash = static_cast<CrashContext*>(
         HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(CrashContext)));
     if (!crash) return Format(L"Writing the stack trace failed because of error 0x%08X\n\n",
                               ERROR_NOT_ENOUGH_MEMORY);
-    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, crashed.processId);
-    HANDLE thread = OpenThread(THREAD_ALL_ACCESS, FALSE, crashed.threadId);
-    // The thread must be the crashed process's, and neither may be Dumper's own:
-    // suspending one of our threads would stop Dumper for good.
-    if (process && thread &&
-        (GetProcessId(process) == GetCurrentProcessId() || GetProcessIdOfThread(thread) != GetProcessId(process))) {
-        CloseHandle(thread);
-        thread = nullptr;
-        SetLastError(ERROR_INVALID_PARAMETER);
-    }
-    if (!process || !thread) {
-        std::wstring failed = Format(L"Writing the stack trace failed because of error 0x%08X\n\n",
-                                     GetLastError());
-        if (process) CloseHandle(process);
-        if (thread) CloseHandle(thread);
-        return failed + Format(L"Minidump could not be taken because of error 0x%08X",
-                               ERROR_INVALID_PARAMETER);
-    }
-    SuspendThread(thread);
+    HANDLE process = crashed.process.Get();
+    SuspendThread(crashed.thread.Get());
     crash->process = process;
-    crash->thread = thread;
+    crash->thread = crashed.thread.Get();
     crash->traceLength = 0;
     static CONTEXT context;
     ULONG_PTR pointers[2] = {};  // exception record, context
     DWORD traceError = ERROR_NO_DATA;  // a walk that found no frame
+    DWORD code = 0;
     if (Read(process, crashed.pointers, pointers, sizeof(pointers)) &&
         Read(process, pointers[1], &context, sizeof(context))) {
-        Read(process, pointers[0], &crashed.exceptionCode, sizeof(crashed.exceptionCode));
+        // 0 is no exception at all, and would end the process as a clean exit.
+        if (Read(process, pointers[0], &code, sizeof(code)) && code != 0) crashed.exceptionCode = code;
         StartWalk(*crash, &context);
         crash->scratch = VirtualAllocEx(process, nullptr, 16, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-        if (!BuildStackTrace(*crash, L"srv*" + deployment::SymbolServer() + L"/symbols"))
-            traceError = GetLastError();
+        if (!BuildStackTrace(*crash, SymbolSearchPath(deployment::SymbolServer()))) traceError = GetLastError();
         if (crash->scratch) VirtualFreeEx(process, crash->scratch, 0, MEM_RELEASE);
     } else {
         traceError = GetLastError();
     }
-    std::wstring report = WriteLog(*crash, logPath, traceError);
-    report += WriteDump(process, crashed, dumpPath);
-    ResumeThread(thread);
-    CloseHandle(thread);
-    CloseHandle(process);
-    return report.substr(0, kReportChars);
+    std::wstring log = WriteLog(*crash, logPath, traceError);
+    std::wstring dump = WriteDump(process, crashed, dumpPath);
+    written = log.starts_with(L"Stack trace written") || dump.starts_with(L"Minidump written");
+    ResumeThread(crashed.thread.Get());
+    return (log + dump).substr(0, kReportChars);
 }
 
+// Why there is no report: the pair named is not a crashed process's thread.
+std::wstring RefusedReport(DWORD error) {
+    return Format(L"Writing the stack trace failed because of error 0x%08X\n\n", error) +
+           Format(L"Minidump could not be taken because of error 0x%08X", ERROR_INVALID_PARAMETER);
+}
+
+// 7-Zip from Dumper's folder, without a console window.
 void PackReport(const std::wstring& folder, const std::wstring& name, const std::wstring& logPath,
                 const std::wstring& dumpPath) {
-    // "./7za.exe" is looked up in the current folder.
-    SetCurrentDirectoryW(folder.c_str());
-    LaunchAndWait(L"./7za.exe a " + name + L" \"" + logPath + L"\" \"" + dumpPath + L"\"");
+    std::wstring program = folder + L"\\7za.exe";
+    std::wstring commandLine = L"\"" + program + L"\" a " + name + L" \"" + logPath + L"\" \"" + dumpPath + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                       folder.c_str(), &startup, &info)) {
+        UniqueHandle process(info.hProcess), thread(info.hThread);
+        if (WaitForSingleObject(process.Get(), kPackLimitMs) != WAIT_OBJECT_0)
+            TerminateProcess(process.Get(), ERROR_TIMEOUT);
+        WaitForSingleObject(process.Get(), kPackLimitMs);  // its files closed before they are deleted
+    }
     DeleteFileW(logPath.c_str());
     DeleteFileW(dumpPath.c_str());
-}
-
-// Ends the crashed process with its exception code: a crash must not look
-// like a clean exit to whoever waits on it.
-void EndCrashedProcess(const Crashed& crashed) {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, crashed.processId);
-    if (!process) return;
-    TerminateProcess(process, crashed.exceptionCode);
-    CloseHandle(process);
 }
 
 void Analyse(Job& job) {
@@ -173,10 +191,16 @@ void Analyse(Job& job) {
     std::wstring stamp = Stamp();
     std::wstring logPath = folder + L"\\" + stamp + L".log";
     std::wstring dumpPath = folder + L"\\" + stamp + L".dmp";
-    std::wstring report = WriteReport(crashed, logPath, dumpPath);
+    bool written = false;
+    std::wstring report = OpenCrashed(crashed) ? WriteReport(crashed, logPath, dumpPath, written)
+                                               : RefusedReport(GetLastError());
     job.outcome.archiveName = stamp + L".7z";
     PackReport(folder, job.outcome.archiveName, logPath, dumpPath);
-    EndCrashedProcess(crashed);
+    // A crash must not look like a clean exit to whoever waits on it.
+    if (crashed.process && TerminateProcess(crashed.process.Get(), crashed.exceptionCode)) {
+        job.outcome.exceptionCode = crashed.exceptionCode;
+        g_reported = written;
+    }
     job.outcome.reportText = report;
     SetEvent(ReleasedEvent());
     SendMessageW(job.window, kAnalysisDone, report.empty() ? 0 : 1, reinterpret_cast<LPARAM>(&job.outcome));
@@ -197,6 +221,10 @@ DWORD WINAPI AnalysisThread(void* parameter) {
 }
 
 }  // namespace
+
+std::wstring SymbolSearchPath(const std::wstring& server) { return L"srv*" + server; }
+
+bool CrashReported() { return g_reported; }
 
 bool ParseDumperCommandLine(int argc, wchar_t** argv, CrashArguments& out) {
     if ((argc != 5 && argc != 7) || !argv) return false;

@@ -10,6 +10,8 @@
 namespace Crash {
 
 inline constexpr int kTraceChars = 2097152;
+// Frames walked at most: a stack overflow's recursion shows 256 of its frames.
+inline constexpr int kMaxFrames = 256;
 
 struct CrashContext {
     wchar_t traceText[kTraceChars];  // never more than kTraceChars - 1 and a NUL
@@ -28,7 +30,14 @@ void AppendTraceFormat(CrashContext& crash, const wchar_t* format, ...);
 
 // Starts the walk at the faulting thread's context, which it then updates.
 void StartWalk(CrashContext& crash, CONTEXT* context);
-// Fills traceText; false when the symbol handler could not start.
+// Fills traceText: a head listing every loaded module ("0xbase 0xsize
+// version buildid path", "-" for what is unknown), a blank line, then at most
+// kMaxFrames frames, stopping at a frame whose stack pointer does not climb:
+//   >NN: 0xaddress [module+0xoffset] name (parameter = value, ...) at file:line
+// where the address is the function's (the frame's own without a name), the
+// offset is that of the faulting instruction or, for callers, of the call,
+// and a frame without a name ends with "?". False when the symbol handler
+// could not start.
 bool BuildStackTrace(CrashContext& crash, const std::wstring& symbolPath);
 
 }  // namespace Crash

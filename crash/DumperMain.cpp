@@ -1,6 +1,7 @@
 // The crash reporter's entry point. Fixer's crash filter starts it with the
 // crashed process on its command line; the report window shows while the
-// analysis runs, and Dumper ends when the window closes.
+// analysis runs, and Dumper ends when the window closes, with
+// kDumperReportedExitCode once the analysis reported the crash.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -8,6 +9,7 @@
 #include <new>
 
 #include "crash/CrashAnalysis.h"
+#include "crash/CrashHandoff.h"
 #include "crash/ReportWnd.h"
 #include "platform/Path.h"
 #include "ui/LayoutArchive.h"
@@ -19,11 +21,12 @@ namespace {
 
 constexpr int kExitBadStart = 1;
 constexpr int kExitNoWindow = 2;
+// Within Fixer's own limit for the whole report.
+constexpr DWORD kReleaseLimitMs = 90000;
 
 struct ArgvDeleter {
     void operator()(wchar_t** argv) const { LocalFree(argv); }
 };
-
 
 // Shows the window and runs the loop until it is destroyed. The window frees
 // itself once it has been created; before that it is still ours.
@@ -56,11 +59,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return kExitBadStart;
     }
     RunReportWindow(window, arguments);
-    // Closed early, the window must not leave the crashed process suspended.
-    Crash::WaitUntilCrashedProcessReleased();
+    // Closed early, the window must not leave the crashed process suspended;
+    // if the analysis is stuck, Fixer resumes its thread once Dumper is gone.
+    Crash::WaitUntilCrashedProcessReleased(kReleaseLimitMs);
 
     CPaintManagerUI::ReleaseResources();
     OleUninitialize();
     CoUninitialize();
-    return 0;
+    return Crash::CrashReported() ? static_cast<int>(Crash::kDumperReportedExitCode) : 0;
 }

@@ -1,5 +1,7 @@
 #include "crash/ReportWnd.h"
 
+#include <cwchar>
+
 #include "net/Deployment.h"
 #include "net/RequestQueue.h"
 #include "platform/Path.h"
@@ -9,7 +11,7 @@
 #include "platform/Text.h"
 #include "platform/VersionInfo.h"
 #include "ui/MessageWnd.h"
-#include "windows/TransferText.h"
+#include "ui/TransferText.h"
 
 using namespace DuiLib;
 
@@ -82,6 +84,13 @@ void ReportWnd::FinishUpload() {
     if (restart) Restart();
 }
 
+void ReportWnd::ShowExceptionCode() {
+    auto* label = m_PaintManager.Find<CLabelUI>(L"errCode");
+    wchar_t text[16];
+    swprintf(text, std::size(text), L"0x%08lX", outcome.exceptionCode);
+    if (label) label->SetText(text);
+}
+
 // A program that cannot be started is no worse off than before the crash.
 void ReportWnd::Restart() { ShellOpen(folder + L"\\Vantoro.exe", {}, SW_SHOWNORMAL); }
 
@@ -96,6 +105,7 @@ LRESULT ReportWnd::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM lPara
         case Crash::kAnalysisDone:
             if (lParam) outcome = *reinterpret_cast<const Crash::AnalysisOutcome*>(lParam);
             analysed = true;
+            ShowExceptionCode();
             if (okButton && uploadId < 0) okButton->SetEnabled(true);
             return 0;
         case kUploadProgress: {

@@ -1,5 +1,5 @@
 // Dumper's window: shown while the analysis runs, it offers to send the report
-// and to restart Fixer. Its button wakes on kAnalysisDone; a confirmation
+// and to restart Fixer, and shows the crash's exception code once known. Its button wakes on kAnalysisDone; a confirmation
 // uploads the archive through the request queue (kUploadDone, kUploadProgress),
 // tells the user the analysis is complete and, when asked, starts Vantoro.exe
 // from Dumper's folder. The window posts the quit message when it is destroyed.
@@ -56,6 +56,7 @@ private:
     void Confirm();
     void ShowProgress(const ProgressRecord& record);
     void FinishUpload();
+    void ShowExceptionCode();
     void Restart();
 
     std::wstring folder;

@@ -7,6 +7,8 @@
 #include <cwchar>
 
 #include "crash/CrashContext.h"
+#include "platform/Path.h"
+#include "platform/VersionInfo.h"
 
 namespace Crash {
 namespace {
@@ -270,18 +272,82 @@ BOOL CALLBACK PrintParameter(PSYMBOL_INFOW symbol, ULONG, PVOID user) {
     return TRUE;
 }
 
+// The GUID and age of the module's CodeView record, which "--build-id"
+// writes and stripping keeps, in the form symbol stores file it under; ""
+// without one.
+std::wstring BuildId(const CrashContext& crash, DWORD64 base) {
+    IMAGE_DOS_HEADER dos;
+    IMAGE_NT_HEADERS nt;
+    if (!Read(crash, base, &dos, sizeof(dos)) || dos.e_magic != IMAGE_DOS_SIGNATURE ||
+        !Read(crash, base + dos.e_lfanew, &nt, sizeof(nt)) || nt.Signature != IMAGE_NT_SIGNATURE)
+        return L"";
+    const IMAGE_DATA_DIRECTORY& debug = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DEBUG];
+    for (DWORD i = 0; i < std::min<DWORD>(debug.Size / sizeof(IMAGE_DEBUG_DIRECTORY), 16); ++i) {
+        IMAGE_DEBUG_DIRECTORY entry;
+        struct {
+            DWORD signature;
+            GUID guid;
+            DWORD age;
+        } record;
+        if (!Read(crash, base + debug.VirtualAddress + i * sizeof(entry), &entry, sizeof(entry)) ||
+            entry.Type != IMAGE_DEBUG_TYPE_CODEVIEW || entry.SizeOfData < sizeof(record) ||
+            !Read(crash, base + entry.AddressOfRawData, &record, sizeof(record)) || record.signature != 0x53445352)
+            continue;  // not "RSDS"
+        const GUID& g = record.guid;
+        wchar_t text[64];
+        swprintf(text, std::size(text), L"%08lX%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X%lX", g.Data1, g.Data2,
+                 g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
+                 g.Data4[7], record.age);
+        return text;
+    }
+    return L"";
+}
+
+// The file the module was loaded from, which dbghelp may name in either field.
+const wchar_t* ImagePath(const IMAGEHLP_MODULEW64& module) {
+    return module.ImageName[0] ? module.ImageName : module.LoadedImageName;
+}
+
+BOOL CALLBACK AppendModule(PCWSTR, DWORD64 base, PVOID user) {
+    auto& crash = *static_cast<CrashContext*>(user);
+    IMAGEHLP_MODULEW64 module = {};
+    module.SizeOfStruct = sizeof(module);
+    if (!SymGetModuleInfoW64(crash.process, base, &module)) return TRUE;
+    const wchar_t* path = ImagePath(module);
+    VersionInfo version;
+    std::wstring versionText = version.Load(path) ? version.VersionText() : L"-";
+    std::wstring buildId = BuildId(crash, base);
+    AppendTraceFormat(crash, L"0x%0*I64X 0x%08lX %ls %ls %ls\n", kAddressDigits, base, module.ImageSize,
+                      versionText.c_str(), buildId.empty() ? L"-" : buildId.c_str(), path);
+    return TRUE;
+}
+
+// "[name+0xoffset] " of the module holding address, which resolves later
+// against that build's debug information; "[?] " outside every module.
+void AppendModuleOffset(CrashContext& crash, DWORD64 address) {
+    IMAGEHLP_MODULEW64 module = {};
+    module.SizeOfStruct = sizeof(module);
+    if (!SymGetModuleInfoW64(crash.process, address, &module)) return AppendTraceFormat(crash, L"[?] ");
+    AppendTraceFormat(crash, L"[%ls+0x%I64X] ", FileName(ImagePath(module)).c_str(),
+                      address - module.BaseOfImage);
+}
+
+// n counts from 0 at the faulting frame. A caller's program counter is the
+// return address, which may already be the next statement or even the next
+// function; its name, line and parameters are those of the call before it.
 void AppendFrame(CrashContext& crash, int n, SYMBOL_INFOW* symbol) {
     DWORD64 pc = crash.stackFrame.AddrPC.Offset;
+    DWORD64 at = n > 0 && pc > 0 ? pc - 1 : pc;
     DWORD64 displacement = 0;
-    if (!SymFromAddrW(crash.process, pc, &displacement, symbol)) {
-        AppendTraceFormat(crash, L">%02i: 0x%0*I64X ?\n", n, kAddressDigits, pc);
-        return;
-    }
-    AppendTraceFormat(crash, L">%02i: 0x%0*I64X %.*ls (", n, kAddressDigits, symbol->Address,
-                      static_cast<int>(std::min<ULONG>(symbol->NameLen, symbol->MaxNameLen - 1)), symbol->Name);
-    // The frame's own program counter, so that locations are those valid where it stopped.
+    bool named = SymFromAddrW(crash.process, at, &displacement, symbol);
+    AppendTraceFormat(crash, L">%02i: 0x%0*I64X ", n, kAddressDigits, named ? symbol->Address : pc);
+    AppendModuleOffset(crash, at);
+    if (!named) return AppendTraceFormat(crash, L"?\n");
+    AppendTraceFormat(crash, L"%.*ls (", static_cast<int>(std::min<ULONG>(symbol->NameLen, symbol->MaxNameLen - 1)),
+                      symbol->Name);
+    // Locations are those valid at the call (or the fault).
     IMAGEHLP_STACK_FRAME scopeFrame = {};
-    scopeFrame.InstructionOffset = pc;
+    scopeFrame.InstructionOffset = at;
     scopeFrame.FrameOffset = crash.stackFrame.AddrFrame.Offset;
     scopeFrame.StackOffset = crash.stackFrame.AddrStack.Offset;
     if (SymSetContext(crash.process, &scopeFrame, nullptr) || GetLastError() == ERROR_SUCCESS) {
@@ -293,7 +359,7 @@ void AppendFrame(CrashContext& crash, int n, SYMBOL_INFOW* symbol) {
     IMAGEHLP_LINEW64 line = {};
     line.SizeOfStruct = sizeof(line);
     DWORD column = 0;
-    if (SymGetLineFromAddrW64(crash.process, pc, &column, &line))
+    if (SymGetLineFromAddrW64(crash.process, at, &column, &line))
         AppendTraceFormat(crash, L" at %ls:%lu", line.FileName, line.LineNumber);
     AppendTraceFormat(crash, L"\n");
 }
@@ -314,8 +380,9 @@ void AppendTraceFormat(CrashContext& crash, const wchar_t* format, ...) {
     va_start(args, format);
     int n = _vsnwprintf(piece, std::size(piece), format, args);
     va_end(args);
-    // A piece longer than the buffer keeps what fitted.
-    size_t length = n < 0 ? std::size(piece) : static_cast<size_t>(n);
+    // A piece longer than the buffer keeps what fitted (the runtime may or
+    // may not have ended it with a NUL).
+    size_t length = n < 0 || static_cast<size_t>(n) >= std::size(piece) ? std::size(piece) - 1 : static_cast<size_t>(n);
     AppendTrace(crash, piece, length);
 }
 
@@ -338,12 +405,20 @@ bool BuildStackTrace(CrashContext& crash, const std::wstring& symbolPath) {
     if (!SymInitializeW(crash.process, symbolPath.c_str(), TRUE)) return false;
     alignas(SYMBOL_INFOW) unsigned char buffer[600] = {};
     auto* symbol = reinterpret_cast<SYMBOL_INFOW*>(buffer);
-    for (int n = 0;; ++n) {
+    AppendTraceFormat(crash, L"Modules (base, size, version, build id, path):\n");
+    SymEnumerateModulesW64(crash.process, AppendModule, &crash);
+    AppendTraceFormat(crash, L"\n");
+    DWORD64 stackPointer = 0;
+    for (int n = 0; n < kMaxFrames; ++n) {
         symbol->SizeOfStruct = sizeof(SYMBOL_INFOW);
         symbol->MaxNameLen = 255;
         if (!StackWalk64(kMachine, crash.process, crash.thread, &crash.stackFrame, crash.context,
                          nullptr, SymFunctionTableAccess64, SymGetModuleBase64, nullptr))
             break;
+        // Each caller's frame lies above its callee's; a chain that does not
+        // climb (one pointing at itself, say) would never end.
+        if (n > 0 && crash.stackFrame.AddrStack.Offset <= stackPointer) break;
+        stackPointer = crash.stackFrame.AddrStack.Offset;
         AppendFrame(crash, n, symbol);
     }
     SymCleanup(crash.process);

@@ -6,7 +6,7 @@
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "ui/MessageWnd.h"
-#include "windows/TransferText.h"
+#include "ui/TransferText.h"
 
 using namespace DuiLib;
 

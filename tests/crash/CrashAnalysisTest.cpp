@@ -6,6 +6,8 @@
 
 #include "crash/CrashAnalysis.h"
 #include "crash/CrashContext.h"
+#include "net/Deployment.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -54,8 +56,15 @@ TEST(TraceText, KeepsWhatFitsOfAPieceLongerThanItsFormatBuffer) {
     auto crash = std::make_unique<Crash::CrashContext>();
     std::wstring name(10000, L'n');
     Crash::AppendTraceFormat(*crash, L" at %ls:%lu", name.c_str(), 7ul);
-    EXPECT_GT(crash->traceLength, 4000);
-    EXPECT_EQ(std::wstring(crash->traceText, 5), L" at n");
+    // The format buffer's 4,096 characters less its NUL, all of them the text's.
+    EXPECT_EQ(crash->traceLength, 4095);
+    EXPECT_EQ(std::wstring(crash->traceText), L" at " + name.substr(0, 4091));
+}
+
+TEST(SymbolSearch, NamesTheServersSymbolFolderOnce) {
+    std::wstring path = Crash::SymbolSearchPath(deployment::SymbolServer());
+    EXPECT_TRUE(path.ends_with(L"/symbols")) << WideToUtf8(path);
+    EXPECT_EQ(path.find(L"/symbols"), path.rfind(L"/symbols")) << WideToUtf8(path);
 }
 
 TEST(AnalysisRelease, NothingHeldBeforeAnyAnalysis) {

@@ -2,6 +2,8 @@
 // hand-off as Fixer installed first.
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 #include <thread>
 
 #include "crash/CrashHandoff.h"
+#include "ui/toolkit/WindowWnd.h"
 
 namespace {
 
@@ -27,6 +30,60 @@ __attribute__((noipa)) int FaultWithText(const char* s, int n) {
     asm volatile("" : : "r"(s), "r"(n));
 #endif
     return sum + n;
+}
+
+[[noreturn]] __attribute__((noinline)) void FaultForEver(const char* s) {
+    for (;;) FaultWithText(s, 5);
+}
+
+// Its last instruction is the call, so the return address is the first byte
+// of the function after it; the trace must still name this one.
+__attribute__((noinline)) void CallAtTheEnd(const char* s) { FaultForEver(s); }
+
+__attribute__((noinline, used)) void FollowsCallAtTheEnd() { printf("not crashed\n"); }
+
+// The saved frame pointer points at its own slot and the return address back
+// into this function, so an x86 walk that trusts the chain never leaves it.
+__attribute__((noinline, optimize("no-omit-frame-pointer"))) void FaultInSelfPointingFrame() {
+    void** frame = static_cast<void**>(__builtin_frame_address(0));
+    frame[0] = frame;
+    frame[1] = &&inside;
+inside:
+    *g_nowhere = 1;
+}
+
+// What ExitProcess does before the last code runs: every other thread, the
+// hand-off's too, is gone.
+void EndOtherThreads() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != GetCurrentProcessId() || entry.th32ThreadID == GetCurrentThreadId()) continue;
+        if (HANDLE thread = OpenThread(THREAD_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ThreadID)) {
+            TerminateThread(thread, 0);
+            WaitForSingleObject(thread, 5000);
+            CloseHandle(thread);
+        }
+    }
+    CloseHandle(snapshot);
+}
+
+LONG WINAPI ReplacingFilter(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
+
+class ThrowingWindow : public DuiLib::CWindowWnd {
+    LPCWSTR GetWindowClassName() const override { return L"CrashProgramWindow"; }
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_APP) throw std::runtime_error("handler failed");
+        return CWindowWnd::HandleMessage(message, wParam, lParam);
+    }
+};
+
+// For the tests that name this process to Dumper: its ids, then it waits.
+void PrintIdsAndWait() {
+    printf("%lu %lu\n", GetCurrentProcessId(), GetCurrentThreadId());
+    fflush(stdout);
+    Sleep(120000);
 }
 
 #pragma GCC diagnostic ignored "-Winfinite-recursion"
@@ -90,6 +147,25 @@ void CrashAs(const char* kind) {
         MarkCrashClock();
         Recurse(nullptr);
     }
+    if (!strcmp(kind, "overflow-replaced")) {
+        SetUnhandledExceptionFilter(ReplacingFilter);
+        Recurse(nullptr);
+    }
+    if (!strcmp(kind, "call-at-end")) CallAtTheEnd("hello world");
+    if (!strcmp(kind, "self-chain")) FaultInSelfPointingFrame();
+    if (!strcmp(kind, "heap-locked")) {
+        HeapLock(GetProcessHeap());
+        FaultWithText("hello world", 5);
+    }
+    if (!strcmp(kind, "exit")) {
+        EndOtherThreads();
+        FaultWithText("hello world", 5);
+    }
+    if (!strcmp(kind, "window-throw")) {
+        ThrowingWindow window;
+        if (window.Create(nullptr, L"crash", WS_POPUP, 0)) SendMessageW(window, WM_APP, 0, 0);
+    }
+    if (!strcmp(kind, "wait")) PrintIdsAndWait();
     if (!strcmp(kind, "throw")) Throw();
     if (!strcmp(kind, "throw-thread")) std::thread(Throw).join();
     if (!strcmp(kind, "abort")) abort();

@@ -1,5 +1,6 @@
-// Runs a program with arguments and prints its process's exit code in full,
-// which a Unix exit status cannot carry: "exit 0x%08X".
+// Runs a program with arguments and prints its process id, "pid %lu", and
+// then its exit code in full, which a Unix exit status cannot carry:
+// "exit 0x%08X".
 #include <windows.h>
 
 #include <cstdio>
@@ -17,6 +18,8 @@ int wmain(int argc, wchar_t** argv) {
         printf("start failed %lu\n", GetLastError());
         return 1;
     }
+    printf("pid %lu\n", process.dwProcessId);
+    fflush(stdout);
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);

@@ -3,15 +3,19 @@
 // file named by VANTORO_CRASH_OUTCOME (UTF-8 lines: the command line's
 // fields, the archive name, the report text). For the benchmark, the file
 // VANTORO_CRASH_TIMES names gets the FILETIMEs of its start and of the
-// notification.
+// notification. VANTORO_STAND_IN_FAILS makes it fail instead: "exit1" exits
+// with 1 at once, "suspend-exit" suspends the crashed thread and exits,
+// "crash" suspends it and crashes. Its exit code is Dumper's.
 #include <windows.h>
 
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 #include "crash/CrashAnalysis.h"
+#include "crash/CrashHandoff.h"
 #include "platform/Text.h"
 
 namespace {
@@ -55,6 +59,19 @@ void WriteTimes() {
     }
 }
 
+int volatile* volatile g_nowhere = nullptr;
+
+// Returns only when no failure is asked for.
+void FailAsAsked(const Crash::CrashArguments& arguments) {
+    wchar_t how[32] = {};
+    if (!GetEnvironmentVariableW(L"VANTORO_STAND_IN_FAILS", how, std::size(how))) return;
+    if (!wcscmp(how, L"exit1")) ExitProcess(1);
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, wcstoul(arguments.threadId.c_str(), nullptr, 10));
+    if (thread) SuspendThread(thread);
+    if (!wcscmp(how, L"crash")) *g_nowhere = 1;
+    ExitProcess(0);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -63,6 +80,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     Crash::CrashArguments arguments;
     if (!Crash::ParseDumperCommandLine(argc, argv, arguments)) return 1;
+    FailAsAsked(arguments);
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
@@ -76,5 +94,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     Crash::WaitUntilCrashedProcessReleased();
     WriteOutcome(arguments);
     WriteTimes();
-    return 0;
+    return Crash::CrashReported() ? static_cast<int>(Crash::kDumperReportedExitCode) : 0;
 }

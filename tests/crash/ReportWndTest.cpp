@@ -32,11 +32,12 @@ protected:
         test::ClearFaults();
         test::ClearRequestLog();
         uploadsBefore = test::ParseJson(test::Get("/test/uploads").text).size();
+        CreateDirectoryW(Folder().c_str(), nullptr);
         archive = test::ReadFile(test::DosPath(SAMPLE_ARCHIVE));
         ASSERT_FALSE(archive.empty());
         DeleteFileW(RestartLog().c_str());  // a folder name a killed run left behind may come again
-        test::WriteFile(folder.Path() + L"\\" + kArchiveName, archive);
-        ASSERT_TRUE(CopyFileW(test::DosPath(RESTART_RECORDER).c_str(), (folder.Path() + L"\\Vantoro.exe").c_str(), FALSE));
+        test::WriteFile(Folder() + L"\\" + kArchiveName, archive);
+        ASSERT_TRUE(CopyFileW(test::DosPath(RESTART_RECORDER).c_str(), (Folder() + L"\\Vantoro.exe").c_str(), FALSE));
     }
     void TearDown() override {
         test::ClearFaults();
@@ -44,11 +45,17 @@ protected:
         if (HWND window = OpenReportWindow()) DestroyWindow(window);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        for (const wchar_t* name : {kArchiveName, L"Vantoro.exe", L"restarted.txt"})
+            DeleteFileW((Folder() + L"\\" + name).c_str());
+        RemoveDirectoryW(Folder().c_str());
     }
+
+    // Dumper's folder, as a user's may be named: spaces and Chinese.
+    std::wstring Folder() const { return folder.Path() + L"\\崩溃 报告 report"; }
 
     // Creates the window as Dumper does; its analysis only records where to report.
     HWND Open() {
-        auto* window = new ReportWnd(folder.Path(), [this](const Crash::CrashArguments& arguments, HWND hwnd) {
+        auto* window = new ReportWnd(Folder(), [this](const Crash::CrashArguments& arguments, HWND hwnd) {
             given = arguments;
             reportTo = hwnd;
             return true;
@@ -64,7 +71,8 @@ protected:
 
     // What the analysis thread does at its end.
     void FinishAnalysis(const wchar_t* archiveName = kArchiveName) {
-        Crash::AnalysisOutcome outcome{L"Stack trace written to x.log\n\nMinidump written to x.dmp", archiveName};
+        Crash::AnalysisOutcome outcome{L"Stack trace written to x.log\n\nMinidump written to x.dmp", archiveName,
+                                       0xC0000005};
         SendMessageW(reportTo, Crash::kAnalysisDone, 1, reinterpret_cast<LPARAM>(&outcome));
     }
 
@@ -108,7 +116,7 @@ protected:
         for (Json::ArrayIndex i = uploadsBefore; i < all.size(); ++i) fresh.append(all[i]);
         return fresh;
     }
-    std::wstring RestartLog() const { return folder.Path() + L"\\restarted.txt"; }
+    std::wstring RestartLog() const { return Folder() + L"\\restarted.txt"; }
     // The recorder's log once it wrote it, or "" after ms.
     std::string Restarted(DWORD ms) { return test::AwaitFile(RestartLog(), ms); }
 
@@ -160,8 +168,10 @@ TEST_F(ReportWndTest, ShowsTheChoicesAndWaitsForTheAnalysis) {
     EXPECT_EQ(OpenReportWindow(), window) << "a click before the analysis ended did something";
     EXPECT_EQ(NewUploads().size(), 0u);
 
+    EXPECT_EQ(test::TextOf(window, L"errCode"), L"0x00000000");
     FinishAnalysis();
     EXPECT_TRUE(Enabled(window, L"okBtn"));
+    EXPECT_EQ(test::TextOf(window, L"errCode"), L"0xC0000005");
     test::Click(window, L"closebtn");
     EXPECT_TRUE(RunToQuit());
     EXPECT_EQ(quitCode, 0);
@@ -195,7 +205,7 @@ TEST_F(ReportWndTest, UploadsTheArchiveThenRestartsAfterTheMessage) {
     EXPECT_EQ(uploadsWhenAsked, 1u) << "the message came before the upload ended";
     EXPECT_FALSE(restartedBeforeAnswer) << "restarted before the message was confirmed";
     std::string restarted = Restarted(10000);
-    EXPECT_EQ(restarted.substr(0, restarted.find('\n')), WideToUtf8(folder.Path() + L"\\Vantoro.exe"));
+    EXPECT_EQ(restarted.substr(0, restarted.find('\n')), WideToUtf8(Folder() + L"\\Vantoro.exe"));
 
     Json::Value uploads = NewUploads();
     ASSERT_EQ(uploads.size(), 1u);

@@ -9,7 +9,9 @@ import shutil
 import stat
 import struct
 import subprocess
+import contextlib
 import tempfile
+import time
 import unittest
 import zlib
 
@@ -22,10 +24,16 @@ ACCESS_VIOLATION = 0xC0000005
 STACK_OVERFLOW = 0xC00000FD
 DIVIDE_BY_ZERO = 0xC0000094
 ROUTED = 0xE0564352
+UNREADABLE = 0xC0000001  # the exit code when the exception record cannot be read
+# How long a run may take before it counts as hung: the hand-off's own limits
+# are 10 s to start Dumper and 120 s for its report.
+RUN_LIMIT = 240
 X64 = os.environ.get("VANTORO_ARCH") == "x64"
 # Addresses in the trace are as wide as the crashed program's pointers.
 ADDRESS = r"0x[0-9A-F]{16}" if X64 else r"0x[0-9A-F]{8}"
 NULL = "0x" + "0" * (16 if X64 else 8)
+# A frame line's head: the address, then the module and the offset in it.
+FRAME = ADDRESS + r" \[[^]\n]+\+0x[0-9A-F]+\]"
 # The registry view the crashed program reads; "wine reg" may be the 32-bit reg.exe.
 REGISTRY_VIEW = ["/reg:64"] if X64 else []
 
@@ -43,7 +51,7 @@ def set_read_only(folder, on):
 class Run:
     """One crash: the folder, the exit code, the outcome the stand-in wrote."""
 
-    def __init__(self, name, program, kind, dumper=True, seven_za=True, read_only=False):
+    def __init__(self, name, program, kind, dumper=True, seven_za=True, read_only=False, fails=None):
         self.folder = os.path.join(RUNS, f"crash run 崩溃 {name}")
         set_read_only(self.folder, False)
         shutil.rmtree(self.folder, ignore_errors=True)
@@ -60,13 +68,17 @@ class Run:
         if read_only:
             set_read_only(self.folder, True)
         env = dict(ENV, VANTORO_CRASH_OUTCOME=self.wine_path(self.outcome_path))
+        if fails:
+            env["VANTORO_STAND_IN_FAILS"] = fails
         runner = os.path.join(BIN, "crash_runner.exe")
         out = subprocess.run(["wine", runner, self.wine_path(exe), kind], env=env,
-                             capture_output=True, text=True, timeout=240).stdout
+                             capture_output=True, text=True, timeout=RUN_LIMIT).stdout
         if read_only:
             set_read_only(self.folder, False)
         match = re.search(r"exit 0x([0-9A-F]{8})", out)
         self.exit_code = int(match.group(1), 16) if match else None
+        match = re.search(r"pid (\d+)", out)
+        self.process_id = int(match.group(1)) if match else None
         self.outcome = None
         if os.path.exists(self.outcome_path):
             with open(self.outcome_path, encoding="utf-8") as f:
@@ -101,6 +113,60 @@ class Run:
         return raw, dmp
 
 
+def reg_value(key, name):
+    """The REG_SZ value's data, or None."""
+    query = subprocess.run(["wine", "reg", "query", key, "/v", name] + REGISTRY_VIEW, env=ENV,
+                           capture_output=True, text=True, timeout=60).stdout
+    match = re.search(name + r"\s+REG_SZ\s+(.*?)\r?$", query, re.M)
+    return match.group(1) if match else None
+
+
+def set_reg_value(key, name, data):
+    """Sets a REG_SZ value, or deletes it for None."""
+    command = ["add", key, "/v", name, "/t", "REG_SZ", "/d", data, "/f"] if data is not None else \
+              ["delete", key, "/v", name, "/f"]
+    subprocess.run(["wine", "reg"] + command + REGISTRY_VIEW, env=ENV, capture_output=True, timeout=60,
+                   check=data is not None)
+
+
+@contextlib.contextmanager
+def reg_values(key, values):
+    """The values set for the block's duration, then put back."""
+    was = {name: reg_value(key, name) for name in values}
+    try:
+        for name, data in values.items():
+            set_reg_value(key, name, data)
+        yield
+    finally:
+        for name, data in was.items():
+            set_reg_value(key, name, data)
+
+
+@contextlib.contextmanager
+def system_crash_handling():
+    """Wine's own handling of a crash nobody handled starts the AeDebug
+    debugger: here the restart recorder. Yields a function that tells whether
+    it ran for a process id since the last call."""
+    folder = os.path.join(RUNS, "system handler 系统")
+    os.makedirs(folder, exist_ok=True)
+    handler = os.path.join(folder, "handler.exe")
+    shutil.copy(os.path.join(BIN, "restart_recorder.exe"), handler)
+    log = os.path.join(folder, "restarted.txt")
+
+    def ran(process_id=None):
+        text = ""
+        if os.path.exists(log):
+            with open(log, encoding="utf-8") as f:
+                text = f.read()
+            os.remove(log)
+        return re.search(r'" %s ' % process_id, text) is not None
+
+    ran()
+    key = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug"
+    with reg_values(key, {"Debugger": '"' + Run.wine_path(handler) + '" %ld %ld', "Auto": "1"}):
+        yield ran
+
+
 def exception_stream(dmp):
     """(thread id, exception code, first parameter or None) of the minidump's exception stream."""
     signature, _, count, directory = struct.unpack_from("<4sIII", dmp, 0)
@@ -122,7 +188,7 @@ class Reports(unittest.TestCase):
         raw, dmp = run.unpack()
         self.assertFalse(raw.startswith(b"\xff\xfe"), "no byte-order mark")
         trace = raw.decode("utf-16-le")
-        self.assertRegex(trace, r"^>00: " + ADDRESS + " ")
+        self.assertRegex(trace, r"(?m)^>00: " + FRAME + " ")
         self.assertNotRegex(trace, r"-> [,)]", "every pointer says what it points to, or ?")
         thread_id, dump_code, first = exception_stream(dmp)
         self.assertEqual(thread_id, int(run.outcome[1]))
@@ -139,7 +205,7 @@ class Reports(unittest.TestCase):
         self.assertIsNotNone(frame, trace)
         line = frame.group(0)
         self.assertRegex(line, r'\(s = ' + ADDRESS + r' -> "hello world", n = 5\)')
-        self.assertRegex(line, r" at .*CrashProgram\.cpp:2[0-3]$")
+        self.assertRegex(line, r" at .*CrashProgram\.cpp:2[3-6]$")
 
     def test_access_violation_unoptimised(self):
         run = Run("access O0", "crash_program_o0", "access")
@@ -158,11 +224,16 @@ class Reports(unittest.TestCase):
         run = Run("access O2 nofp", "crash_program_o2_nofp", "access")
         self.assert_fault_frame(self.assert_reported(run, ACCESS_VIOLATION))
 
-    def test_frames_without_symbols_show_a_question_mark(self):
-        trace = self.assert_reported(Run("nosym", "crash_program_o0", "access"), ACCESS_VIOLATION)
+    def test_frames_without_symbols_show_their_module_and_offset(self):
+        # As the setup program ships it: no names, but the module, the offset
+        # in it and its build id, which stripping keeps.
+        trace = self.assert_reported(Run("nosym", "crash_program_stripped", "access"), ACCESS_VIOLATION)
+        self.assertNotIn("FaultWithText", trace)
+        self.assertRegex(trace, r"(?m)^>00: " + ADDRESS + r" \[crash program\.exe\+0x[0-9A-F]+\] \?$")
+        self.assertRegex(trace, r"(?m)^" + ADDRESS + r" 0x[0-9A-F]{8} \S+ [0-9A-F]{33,} .*\\crash program\.exe$")
         for line in trace.splitlines():
-            if "(" not in line:
-                self.assertRegex(line, r"^>\d\d: " + ADDRESS + r" \?$")
+            if line.startswith(">") and "(" not in line:
+                self.assertRegex(line, r"^>\d\d: " + FRAME + r" \?$")
 
     def test_string_parameters(self):
         cases = {"null": "s = " + NULL + r" -> \?, n = 5",
@@ -185,23 +256,41 @@ class Reports(unittest.TestCase):
     def test_symbol_name_longer_than_its_buffer(self):
         trace = self.assert_reported(Run("long name", "crash_program_o2", "long-name"), ACCESS_VIOLATION)
         self.assert_fault_frame(trace)
-        frame = re.search(r"^>01: " + ADDRESS + r" (\S*CallerWithANameFarLonger\S*) \(\)", trace, re.M)
+        frame = re.search(r"^>01: " + FRAME + r" (\S*CallerWithANameFarLonger\S*) \(\)", trace, re.M)
         self.assertIsNotNone(frame, trace)
         self.assertLessEqual(len(frame.group(1)), 255)
 
-    def test_stack_overflow(self):
-        trace = self.assert_reported(Run("overflow", "crash_program_o0", "overflow"), STACK_OVERFLOW)
-        self.assertIn("Recurse", trace)
-
-    def test_divide_by_zero(self):
-        self.assert_reported(Run("divide", "crash_program_o0", "divide"), DIVIDE_BY_ZERO)
-
-    def test_routed_crashes(self):
-        # The parameter: 1 terminate, 2 abort, 3 invalid parameter, 4 pure virtual call.
-        for kind, reason in (("throw", 1), ("throw-thread", 1), ("abort", 2), ("purecall", 4),
-                             ("invalid-parameter", 3)):
+    def test_crash_kinds(self):
+        # (kind, program, exception code, routed reason, what the trace shows).
+        # Routed reasons: 1 terminate, 2 abort, 3 invalid parameter, 4 pure virtual call.
+        frame = r"^>(\d\d): " + FRAME + r" \S*"
+        cases = [
+            ("overflow", "crash_program_o0", STACK_OVERFLOW, None, "Recurse"),
+            # A module replaced the filter: the vectored handler still hands off.
+            ("overflow-replaced", "crash_program_o0", STACK_OVERFLOW, None, "Recurse"),
+            ("divide", "crash_program_o0", DIVIDE_BY_ZERO, None, None),
+            ("throw", "crash_program_o0", ROUTED, 1, None),
+            ("throw-thread", "crash_program_o0", ROUTED, 1, None),
+            ("window-throw", "crash_program_o0", ROUTED, 1, None),
+            ("abort", "crash_program_o0", ROUTED, 2, None),
+            ("purecall", "crash_program_o0", ROUTED, 4, None),
+            ("invalid-parameter", "crash_program_o0", ROUTED, 3, None),
+            # The caller's name comes from its call, not from what follows it.
+            ("call-at-end", "crash_program_o0", ACCESS_VIOLATION, None, frame + r"CallAtTheEnd \(s = "),
+        ]
+        # A frame chain pointing at itself: the walk stops. x86 only: x64 is
+        # unwound from the program's unwind data, by the system's exception
+        # dispatch too, which never reaches the filter from such a frame.
+        if not X64:
+            cases.append(("self-chain", "crash_program_o0", ACCESS_VIOLATION, None, frame + "FaultInSelfPointingFrame"))
+        traces = {}
+        for kind, program, code, reason, shown in cases:
             with self.subTest(kind=kind):
-                self.assert_reported(Run(kind, "crash_program_o0", kind), ROUTED, reason)
+                traces[kind] = trace = self.assert_reported(Run(kind, program, kind), code, reason)
+                if shown:
+                    self.assertRegex(trace, re.compile(shown, re.M))
+        self.assertNotIn("FollowsCallAtTheEnd", traces.get("call-at-end", ""))
+        self.assertLessEqual(traces.get("self-chain", "").count("FaultInSelfPointingFrame"), 2)
 
     def test_two_threads_crashing_at_once(self):
         run = Run("two threads", "crash_program_o2", "two-threads")
@@ -216,22 +305,65 @@ class Failures(unittest.TestCase):
 
     def test_windows_xp_leaves_the_crash_to_the_system(self):
         key = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion"
-        query = subprocess.run(["wine", "reg", "query", key, "/v", "CurrentVersion"] + REGISTRY_VIEW, env=ENV,
-                               capture_output=True, text=True, timeout=60).stdout
-        was = re.search(r"CurrentVersion\s+REG_SZ\s+(\S+)", query)
-        self.assertIsNotNone(was, query)
-
-        def set_version(value):
-            subprocess.run(["wine", "reg", "add", key, "/v", "CurrentVersion", "/t", "REG_SZ", "/d", value, "/f"]
-                           + REGISTRY_VIEW, env=ENV, capture_output=True, timeout=60, check=True)
-
-        set_version("5.1")
-        try:
+        self.assertIsNotNone(reg_value(key, "CurrentVersion"))
+        with reg_values(key, {"CurrentVersion": "5.1"}):
             run = Run("xp", "crash_program_o0", "access")
-        finally:
-            set_version(was.group(1))
         self.assertEqual(run.exit_code, ACCESS_VIOLATION)
         self.assertIsNone(run.outcome, "Dumper was started")
+
+    def test_a_hand_off_that_cannot_complete_leaves_the_crash_to_the_system(self):
+        # Each ends the crashed process with its exception code within the
+        # run's limit, with no thread left suspended, and the system's own
+        # crash handling sees it.
+        cases = [("heap locked", "heap-locked", None),
+                 ("at exit", "exit", None),  # the hand-off thread is gone
+                 ("dumper exits 1", "access", "exit1"),
+                 ("dumper crashes", "access", "crash"),
+                 ("dumper suspends and exits", "access", "suspend-exit")]
+        with system_crash_handling() as system_handled:
+            for name, kind, fails in cases:
+                with self.subTest(name=name):
+                    run = Run(name, "crash_program_o0", kind, fails=fails)
+                    self.assertEqual(run.exit_code, ACCESS_VIOLATION)
+                    self.assertTrue(system_handled(run.process_id), "the system's crash handling ran")
+            with self.subTest(name="reported"):
+                run = Run("handled", "crash_program_o0", "access")
+                self.assertEqual(run.exit_code, ACCESS_VIOLATION)
+                self.assertIn("Stack trace written to ", run.outcome[5])
+                self.assertFalse(system_handled(run.process_id), "a reported crash went to the system too")
+
+    def test_the_analysis_ends_only_the_crashed_process(self):
+        # A process that did not crash, named by its id. With a thread that is
+        # not its own (as when the id was reused) it must survive; with its
+        # own thread but no exception record to read it ends with a failure
+        # code, never 0.
+        folder = os.path.join(RUNS, "helper 助手")
+        os.makedirs(folder, exist_ok=True)
+        dumper = os.path.join(folder, "dumper.exe")
+        shutil.copy(os.path.join(BIN, "dumper_stand_in.exe"), dumper)
+        runner = os.path.join(BIN, "crash_runner.exe")
+        for own_thread in (False, True):
+            with self.subTest(own_thread=own_thread):
+                helper = subprocess.Popen(["wine", runner, Run.wine_path(os.path.join(BIN, "crash_program_o0.exe")),
+                                           "wait"], env=ENV, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                          text=True)
+                try:
+                    helper.stdout.readline()  # the runner's "pid"
+                    process_id, thread_id = helper.stdout.readline().split()
+                    fields = [process_id, thread_id if own_thread else "4294967281", "FFFFFFF0", "tag"]
+                    out = subprocess.run(["wine", runner, Run.wine_path(dumper)] + fields, env=ENV,
+                                         capture_output=True, text=True, timeout=RUN_LIMIT).stdout
+                    self.assertIn("exit 0x", out)
+                    if own_thread:
+                        self.assertIn("exit 0x%08X" % UNREADABLE, helper.communicate(timeout=60)[0])
+                    else:
+                        self.assertIn("exit 0x00000000", out)
+                        time.sleep(1)
+                        self.assertIsNone(helper.poll(), "the unrelated process was ended")
+                finally:
+                    helper.kill()
+                    helper.wait()
+                    helper.stdout.close()
 
     def test_missing_7za_gives_messages_but_no_archive(self):
         run = Run("no 7za", "crash_program_o0", "access", seven_za=False)

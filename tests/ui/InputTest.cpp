@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <stdexcept>
 
 #include "UiTestSupport.h"
 #include "tests/support/UiDriver.h"
@@ -108,19 +107,6 @@ TEST(Click, OnlyAPressAndReleaseInsideAnEnabledButtonClicks) {
     EXPECT_EQ(w.ShowModal(), 1u);
     EXPECT_EQ(w.Count(L"click", L"okbtn"), 1u);
     EXPECT_EQ(w.Count(L"click", L"offbtn"), 0u);
-}
-
-TEST(Click, ExceptionInAHandlerStaysInsideTheWindow) {
-    TestWindow w(kButtons);
-    ASSERT_TRUE(w.Open());
-    w.onNotify = [&](TNotifyUI& msg) {
-        if (msg.sType != L"click") return;
-        if (msg.pSender->GetName() == L"throwbtn") throw std::runtime_error("handler failed");
-        if (msg.pSender->GetName() == L"okbtn") w.Close(1);
-    };
-    w.PostClick(L"throwbtn");
-    w.PostClick(L"okbtn");
-    EXPECT_EQ(w.ShowModal(), 1u);  // the window went on working
 }
 
 TEST(Option, GroupKeepsOneSelectedAndReportsTheNewOne) {

@@ -3,7 +3,6 @@
 // the window's own painting path.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <vector>
 
 #include "UiTestSupport.h"
@@ -13,8 +12,6 @@ using namespace DuiLib;
 using uitest::TestWindow;
 
 extern "C" void* deleteObjectSlot __asm__(IMPORT_SLOT(DeleteObject, 4));
-extern "C" void* beginPaintSlot __asm__(IMPORT_SLOT(BeginPaint, 8));
-extern "C" void* endPaintSlot __asm__(IMPORT_SLOT(EndPaint, 8));
 
 namespace {
 
@@ -50,38 +47,6 @@ private:
     uitest::ImportHook hook_;
     HDC probe_ = nullptr;
     int refused_ = 0;
-};
-
-// Counts BeginPaint calls that were not matched by EndPaint.
-class PaintPairs {
-public:
-    PaintPairs()
-        : begin_(&beginPaintSlot, reinterpret_cast<void*>(&Begin)), end_(&endPaintSlot, reinterpret_cast<void*>(&End)) {
-        self_ = this;
-    }
-    ~PaintPairs() { self_ = nullptr; }
-    int Begun() const { return begun_; }
-    int Open() const { return open_; }
-
-private:
-    static HDC WINAPI Begin(HWND hwnd, LPPAINTSTRUCT ps) {
-        HDC dc = self_->begin_.Original<HDC(WINAPI*)(HWND, LPPAINTSTRUCT)>()(hwnd, ps);
-        if (dc) ++self_->begun_, ++self_->open_;
-        return dc;
-    }
-    static BOOL WINAPI End(HWND hwnd, const PAINTSTRUCT* ps) {
-        --self_->open_;
-        return self_->end_.Original<BOOL(WINAPI*)(HWND, const PAINTSTRUCT*)>()(hwnd, ps);
-    }
-
-    static inline PaintPairs* self_ = nullptr;
-    uitest::ImportHook begin_, end_;
-    int begun_ = 0, open_ = 0;
-};
-
-class ThrowingControl : public CControlUI {
-public:
-    void DoPaint(const Canvas&, const RECT&) override { throw std::runtime_error("paint failed"); }
 };
 
 const wchar_t kTitled[] = LR"(<Window size="380,200" roundcorner="5,5">
@@ -228,21 +193,6 @@ TEST(RenderGdi, BitmapsAreSelectedOutBeforeTheyAreDeleted) {
     if (before > 0) {
         EXPECT_LE(after, before + 8);
     }
-}
-
-TEST(RenderGdi, PaintThatThrowsStillReleasesItsDC) {
-    TestWindow w(LR"(<Window size="200,100"><VerticalLayout bkcolor="#FFFFFFFF"/></Window>)");
-    ASSERT_TRUE(w.Open());
-    ShowWindow(w.GetHWND(), SW_SHOWNA);
-    auto* root = dynamic_cast<CContainerUI*>(w.GetPaintManager().GetRoot());
-    ASSERT_TRUE(root);
-    root->Add(new ThrowingControl);
-    w.GetPaintManager().UpdateLayout();
-    PaintPairs pairs;
-    RedrawWindow(w.GetHWND(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    EXPECT_GE(pairs.Begun(), 1);
-    EXPECT_EQ(pairs.Open(), 0);
-    DestroyWindow(w.GetHWND());
 }
 
 TEST(Render, FocusMarkShowsAfterTabOnBlueAndOnWhiteAndHidesAtAPress) {

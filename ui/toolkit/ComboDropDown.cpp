@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <exception>
 
 #include "ui/toolkit/PaintManager.h"
 #include "ui/toolkit/TextLayout.h"
@@ -86,7 +87,7 @@ private:
             LRESULT result = 0;
             if (self->Handle(msg, wParam, lParam, result)) return result;
         } catch (...) {
-            OutputDebugStringW(L"toolkit: exception in the combo drop-down\n");
+            std::terminate();  // as in every window procedure of the toolkit
         }
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }

@@ -1,6 +1,7 @@
 #include "ui/toolkit/WindowWnd.h"
 
 #include <algorithm>
+#include <exception>
 #include <map>
 #include <utility>
 
@@ -213,9 +214,9 @@ LRESULT CALLBACK CWindowWnd::WindowProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPA
     try {
         result = self->HandleMessage(uMsg, wParam, lParam);
     } catch (...) {
-        // Nothing may cross the window procedure; the message gets default handling.
-        OutputDebugStringW(L"toolkit: exception in a window procedure\n");
-        result = uMsg == WM_CLOSE ? 0 : DefWindowProcW(hwnd, uMsg, wParam, lParam);
+        // Nothing may cross the window procedure, and a handler that threw
+        // left its window half-done: a crash, reported as terminate.
+        std::terminate();
     }
     if (uMsg == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -231,7 +232,7 @@ LRESULT CALLBACK CWindowWnd::WindowProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPA
         try {
             self->OnFinalMessage(hwnd);
         } catch (...) {
-            OutputDebugStringW(L"toolkit: exception in OnFinalMessage\n");
+            std::terminate();
         }
     }
     return result;

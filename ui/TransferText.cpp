@@ -1,9 +1,7 @@
-#include "windows/TransferText.h"
+#include "ui/TransferText.h"
 
 #include <algorithm>
 #include <cstdio>
-
-namespace Windows {
 
 std::wstring ShortenName(const std::wstring& name, size_t limit) {
     if (name.size() <= limit) return name;
@@ -61,5 +59,3 @@ std::wstring PercentText(double percent) {
     swprintf(text, 32, L"%.2g%%", percent);
     return text;
 }
-
-}  // namespace Windows

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "windows/TransferText.h"
-
-using namespace Windows;
+#include "ui/TransferText.h"
 
 TEST(TransferTextTest, LongNamesKeepTheirStartAndExtension) {
     EXPECT_EQ(ShortenName(L"abcdefghijklmnopq.x"), L"abcdefghijklmn...q.x");

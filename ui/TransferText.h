@@ -1,13 +1,11 @@
-// How the download window words a transfer: the shortened file name, the
-// size, the speed and the percentage. Counts are 64-bit: a system image is
-// several GiB.
+// How both programs word a transfer (Fixer's download window, Dumper's
+// upload): the shortened file name, the size, the speed and the percentage.
+// Counts are 64-bit: a system image is several GiB.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
-
-namespace Windows {
 
 // Longer names keep their first characters, "...", the last character before
 // the extension and the extension; names without a usable "." stay whole.
@@ -20,5 +18,3 @@ std::wstring SpeedText(std::uint64_t bytesNow, DWORD elapsedMs);
 double Percent(std::uint64_t now, std::uint64_t total);
 // Two significant digits and "%": "5.3%", "55%", "100%".
 std::wstring PercentText(double percent);
-
-}  // namespace Windows
