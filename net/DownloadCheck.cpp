@@ -1,5 +1,6 @@
 #include "net/DownloadCheck.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "net/Json.h"
@@ -53,6 +54,11 @@ bool HeaderMatchesName(const std::wstring& fileName, std::string_view head, std:
         if (extension == pe) return IsPeImage(head, size);
     if (extension == L"msi" || extension == L"msp") return IsCompoundFile(head);
     return true;
+}
+
+DownloadVerifier::DownloadVerifier(DownloadCheck check, std::wstring fileName)
+    : check_(std::move(check)), fileName_(std::move(fileName)) {
+    head_.reserve(kHeaderBytes);
 }
 
 void DownloadVerifier::Add(std::string_view chunk) {

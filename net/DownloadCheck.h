@@ -33,8 +33,8 @@ bool HeaderMatchesName(const std::wstring& fileName, std::string_view head, std:
 // Follows a download's bytes as they are written.
 class DownloadVerifier {
 public:
-    DownloadVerifier(DownloadCheck check, std::wstring fileName)
-        : check_(std::move(check)), fileName_(std::move(fileName)) {}
+    // Takes all its memory here: Add runs inside libcurl's write callback.
+    DownloadVerifier(DownloadCheck check, std::wstring fileName);
 
     void Add(std::string_view chunk);
     // "" when the bytes may be saved, else what is wrong with them. Ends the hash.

@@ -78,6 +78,12 @@ bool SizeMatches(const std::wstring& path, const DownloadCheck& check) {
     return !check.size || *check.size == size;
 }
 
+// Checked as downloaded, and still there: the user may have deleted it since.
+bool IsDownloaded(CControlUI* button) {
+    return button->HasCustomAttribute(kDownloaded) &&
+           SizeMatches(button->GetCustomAttribute(L"savePath"), LoadCheck(button, L""));
+}
+
 }  // namespace
 
 std::wstring DefaultSaveFolder() {
@@ -325,13 +331,13 @@ void SolutionWnd::RunRow(CControlUI* button) {
     if (item.kind == kIssue || item.kind == kWangpan) return Open(item);
     // A failed download has offered the browser already (ReportDownloadFailure).
     if (item.kind != kApp && item.kind != kTutorial) {
-        if (button->HasCustomAttribute(kDownloaded) || Download(item)) Open(item);
+        if (IsDownloaded(button) || Download(item)) Open(item);
         return;
     }
-    if (button->HasCustomAttribute(kDownloaded)) return Open(item);
+    if (IsDownloaded(button)) return Open(item);
     if (!Download(item)) return;
     if (CControlUI* partner = PartnerOf(item.kind == kApp ? kTutorial : kApp)) {
-        if (!partner->HasCustomAttribute(kDownloaded) && !Download(ItemOf(partner))) return;
+        if (!IsDownloaded(partner) && !Download(ItemOf(partner))) return;
     }
     ShowMessage(m_hWnd, L"已下载一个文件!", kNoticeTitle, kMessageQuestion);
 }
