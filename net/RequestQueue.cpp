@@ -1,7 +1,9 @@
 #include "net/RequestQueue.h"
 
+#include <cstring>
 #include <new>
 #include <system_error>
+#include <vector>
 
 #include "net/http/Session.h"
 #include "platform/File.h"
@@ -17,11 +19,37 @@ std::wstring CachePath(const std::string& filePath) { return Utf8ToWide(filePath
 
 // Opens a fresh ".cache" for the target; a stale one that cannot be removed
 // means another process holds it, and the download must not mix with it.
+// Nobody else may write, delete or rename it while it is ours; DELETE access
+// lets it be renamed or removed through this very handle.
 UniqueHandle OpenCacheFile(const std::string& filePath) {
     std::wstring cache = CachePath(filePath);
     if (GetFileAttributesW(cache.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileW(cache.c_str())) return {};
-    return UniqueHandle(CreateFileW(cache.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return UniqueHandle(CreateFileW(cache.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Removes the open file itself, whatever its name is by now.
+void DeleteThroughHandle(UniqueHandle& file) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof disposition);
+    file.Reset();
+}
+
+// Gives the open file the target's name, replacing what is there.
+bool RenameThroughHandle(HANDLE file, const std::wstring& target) {
+    const size_t nameBytes = target.size() * sizeof(wchar_t);
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes + sizeof(wchar_t), 0);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(rename->FileName, target.c_str(), nameBytes);
+    return SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != 0;
+}
+
+std::wstring FileNameOfUtf8(const std::string& filePath) {
+    std::wstring path = Utf8ToWide(filePath);
+    return path.substr(path.find_last_of(L"\\/") + 1);
 }
 
 }  // namespace
@@ -43,7 +71,7 @@ RequestQueue::~RequestQueue() {
 }
 
 int RequestQueue::EnqueueRequest(http::Url url, http::Parameters parameters, HWND window, UINT doneMessage,
-                                 UINT progressMessage, std::string filePath) {
+                                 UINT progressMessage, std::string filePath, DownloadCheck check) {
     RequestTask task;
     task.kind = !filePath.empty()            ? RequestKind::Download
                 : doneMessage == kNoMessage ? RequestKind::Get
@@ -54,6 +82,7 @@ int RequestQueue::EnqueueRequest(http::Url url, http::Parameters parameters, HWN
     task.doneMessage = doneMessage;
     task.progressMessage = progressMessage;
     task.filePath = std::move(filePath);
+    task.check = std::move(check);
     return Append(std::move(task));
 }
 
@@ -236,6 +265,7 @@ http::Response RequestQueue::Perform(RequestTask& task) {
         });
     }
     if (task.kind == RequestKind::Download) {
+        task.verifier = std::make_unique<DownloadVerifier>(task.check, FileNameOfUtf8(task.filePath));
         session.SetBufferSize(kDownloadBufferSize);
         session.SetWriteCallback([this, &task](std::string_view chunk) { return OnWrite(task, chunk); });
     }
@@ -269,14 +299,14 @@ bool RequestQueue::OnProgress(RequestTask& task, std::uint64_t dlTotal, std::uin
 
 bool RequestQueue::OnWrite(RequestTask& task, std::string_view chunk) {
     const bool opened = task.file || (task.file = OpenCacheFile(task.filePath));
-    if (opened && WriteAll(task.file.Get(), chunk)) return true;
+    if (opened && WriteAll(task.file.Get(), chunk)) {
+        task.verifier->Add(chunk);
+        return true;
+    }
     const DWORD error = GetLastError();
     task.writeError = error ? error : ERROR_WRITE_FAULT;
-    if (opened) {
-        // Ours, and in part: on a full disk it holds the space the user needs back.
-        task.file.Reset();
-        DeleteFileW(CachePath(task.filePath).c_str());
-    }
+    // Ours, and in part: on a full disk it holds the space the user needs back.
+    if (opened) DeleteThroughHandle(task.file);
     std::lock_guard lock(mutex_);
     task.transferState = kTransferWriteFailed;
     return false;
@@ -295,21 +325,38 @@ void RequestQueue::Deliver(RequestTask& task) {
         response = {};
         response.error = {http::ErrorCode::UnknownError, e.what()};
     }
-    if (task.kind == RequestKind::Download) {
-        bool complete = response.status_code == 200 && !response.error;
-        // An empty body never opened the cache file; the target is still due.
-        if (complete && !task.file) task.file = OpenCacheFile(task.filePath);
-        const bool wroteCache = static_cast<bool>(task.file);
-        task.file.Reset();
-        // The user stopped it: a partial file must not linger as if it were the download.
-        if (!complete && wroteCache && IsCancelled(task)) DeleteFileW(CachePath(task.filePath).c_str());
-        if (complete && !MoveFileExW(CachePath(task.filePath).c_str(), Utf8ToWide(task.filePath).c_str(),
-                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-            response.error = {http::ErrorCode::InternalError,
-                              "cannot move the download into place (error " + std::to_string(GetLastError()) + ")"};
-        }
-    }
+    if (task.kind == RequestKind::Download) Settle(task, response);
     Complete(task, std::move(response));
+}
+
+// Where a download's ".cache" goes: into place, away, or nowhere (a failed
+// answer's body stays for a look, as before).
+void RequestQueue::Settle(RequestTask& task, http::Response& response) {
+    const bool complete = response.status_code == 200 && !response.error;
+    // An empty body never opened the cache file; the target is still due.
+    if (complete && !task.file) task.file = OpenCacheFile(task.filePath);
+    if (!task.file) {
+        if (complete) response.error = {http::ErrorCode::InternalError, "cannot create " + task.filePath + ".cache"};
+        return;
+    }
+    if (!complete) {
+        // The user stopped it: a partial file must not linger as if it were the download.
+        if (IsCancelled(task)) DeleteThroughHandle(task.file);
+        task.file.Reset();
+        return;
+    }
+    const std::string problem = task.verifier ? task.verifier->Problem() : "not checked";
+    if (!problem.empty()) {
+        DeleteThroughHandle(task.file);
+        task.rejected = true;
+        response.error = {http::ErrorCode::InternalError, task.filePath + " was not kept: " + problem};
+        return;
+    }
+    if (!RenameThroughHandle(task.file.Get(), Utf8ToWide(task.filePath))) {
+        response.error = {http::ErrorCode::InternalError,
+                          "cannot move the download into place (error " + std::to_string(GetLastError()) + ")"};
+    }
+    task.file.Reset();
 }
 
 // Out of memory even for the record leaves nothing to tell the window with.
@@ -320,6 +367,7 @@ void RequestQueue::Complete(const RequestTask& task, http::Response response) {
         record->response = std::move(response);
         record->filePath = task.filePath;
         record->taskId = task.taskId;
+        record->rejected = task.rejected;
         PostRecord(task.window, task.doneMessage, record, kResultReady);
     } catch (const std::exception&) {
     }

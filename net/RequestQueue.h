@@ -7,10 +7,14 @@
 // A record that arrives belongs to the receiver, which frees it (TakeRecord).
 // A record that does not (no completion message asked for, the window gone or
 // never given) is freed by the queue: see SendRecord and PostRecord.
-// A download streams into target + ".cache", renamed to the target only after
-// a complete answer with status 200. A ".cache" that cannot be created or
-// written ends it with InternalError; one it wrote in part is removed, and so
-// is the partial ".cache" of a cancelled download.
+// A download streams into target + ".cache", opened without write or delete
+// sharing, and becomes the target only after a complete answer with status 200
+// whose bytes pass its DownloadCheck (size, SHA-256, the header its name
+// promises): the very file written is renamed through its own handle, so
+// nothing can be swapped in between. Bytes that fail the check are deleted and
+// the completion says rejected (with InternalError). A ".cache" that cannot be
+// created or written ends it with InternalError; one it wrote in part is
+// removed, and so is the partial ".cache" of a cancelled download.
 // A request that cannot connect within 30 s, or moves less than 1 KiB/s for
 // 60 s, ends with OperationTimedOut; one that keeps moving may take any time.
 // An answer held in memory (anything but a download) larger than 8 MiB ends
@@ -29,6 +33,7 @@
 #include <string>
 #include <thread>
 
+#include "net/DownloadCheck.h"
 #include "net/http/Multipart.h"
 #include "net/http/Parameters.h"
 #include "net/http/Response.h"
@@ -55,6 +60,7 @@ struct CompletionRecord {
     http::Response response;
     std::string filePath;  // UTF-8; empty unless a download
     int taskId;
+    bool rejected = false;  // the download failed its DownloadCheck: deleted, nothing saved
 };
 
 // Takes ownership of a record that arrived in a message's wParam.
@@ -113,6 +119,9 @@ struct RequestTask {
     DWORD startTick = 0;
     bool done = false;  // the transfer thread has finished; the worker may deliver
     DWORD writeError = 0;  // why the ".cache" could not be written; transfer thread only
+    DownloadCheck check;
+    std::unique_ptr<DownloadVerifier> verifier;  // made by the transfer thread
+    bool rejected = false;
 };
 
 class RequestQueue {
@@ -125,10 +134,11 @@ public:
     RequestQueue(const RequestQueue&) = delete;
     RequestQueue& operator=(const RequestQueue&) = delete;
 
-    // Download when filePath is set; fire-and-forget when doneMessage is kNoMessage.
-    // Returns the task id (the task itself may be gone by the time the caller looks).
+    // Download when filePath is set, kept only when it passes check; fire-and-forget
+    // when doneMessage is kNoMessage. Returns the task id (the task itself may be
+    // gone by the time the caller looks).
     int EnqueueRequest(http::Url url, http::Parameters parameters, HWND window, UINT doneMessage,
-                       UINT progressMessage = kNoMessage, std::string filePath = {});
+                       UINT progressMessage = kNoMessage, std::string filePath = {}, DownloadCheck check = {});
     int EnqueueMultipartUpload(http::Url url, http::Parameters parameters, http::Multipart multipart, HWND window,
                                UINT doneMessage, UINT progressMessage = kNoMessage);
     // Takes effect at the transfer's next progress callback; unknown ids are ignored.
@@ -155,6 +165,7 @@ private:
                     std::uint64_t ulNow);
     bool OnWrite(RequestTask& task, std::string_view chunk);
     void Deliver(RequestTask& task);
+    void Settle(RequestTask& task, http::Response& response);
     bool IsCancelled(const RequestTask& task);
     void Complete(const RequestTask& task, http::Response response);
 

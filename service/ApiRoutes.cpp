@@ -53,6 +53,7 @@ Reply ApiRoutes::Solution(const Call& call) const {
     Json::Value answer;
     answer["code"] = 0;
     answer["data"] = catalog_.Solutions(*versionId, *pluginId, call.base);
+    digests_.Annotate(answer["data"], call.base);
     return Reply::Json(answer);
 }
 

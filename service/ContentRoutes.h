@@ -2,7 +2,9 @@
 //   GET /files/<name>        download files, streamed; name percent-decoded
 //   GET /kefu?c1=..&c5=..    customer-service chat page
 //   GET /pages/<name>.html   pages for "issue", "tutorial" and "wangpan" rows
-//   GET /hostile/<anything>  a few bytes, whatever the name (the hostile catalogue's rows)
+//   GET /hostile/portal/<anything>  a captive portal's login page, whatever the name
+//   GET /hostile/<anything>  a few bytes, whatever the name (the hostile catalogue's rows):
+//                            the pattern's PE start, then "hostile name: <anything>\n"
 #pragma once
 
 #include <filesystem>

@@ -6,10 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 
-// Fixed first bytes: even tiny files carry what text-mode I/O mangles
-// (NUL, CR, LF, Ctrl-Z, 0xFF).
-inline constexpr uint8_t kPatternPrefix[16] = {0x00, 0x0D, 0x0A, 0x1A, 0xFF, 0x0A, 0x0D, 0x00,
-                                               0xFF, 0xFE, 0x1A, 0x0D, 0x0D, 0x0A, 0x0A, 0x00};
+// Fixed first bytes: the start of a PE image ("MZ", e_lfanew 0x40, "PE\0\0"
+// there), so a file named like a program passes the programs' header check,
+// and in the DOS header what text-mode I/O mangles (NUL, CR, LF, Ctrl-Z, 0xFF).
+inline constexpr uint8_t kPatternPrefix[68] = {
+    'M',  'Z',  0x00, 0x0D, 0x0A, 0x1A, 0xFF, 0x0A, 0x0D, 0x00, 0xFF, 0xFE, 0x1A, 0x0D, 0x0D, 0x0A, 0x0A, 0x00,
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+    0,    0,    0,    0,    0,    0,    0x40, 0,    0,    0,    'P',  'E',  0,    0};
 inline constexpr uint64_t kPatternSeed = 0x56414E544F524F21ull;
 
 // splitmix64 finaliser: cheap, and any window of it looks random.

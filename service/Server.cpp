@@ -44,7 +44,8 @@ Server::Server(const Options& options)
       hostile_(options.catalog),
       uploads_(options.data / "uploads", options.maxUpload),
       player_(catalog_.FaultDocuments(), stopping_),
-      api_(catalog_, hostile_, uploads_, options_.fallbackHead),
+      digests_(FilesDir(options_)),
+      api_(catalog_, hostile_, uploads_, options_.fallbackHead, digests_),
       content_(catalog_, FilesDir(options_)),
       control_(log_, faults_, uploads_, hostile_),
       support_(uploads_) {

@@ -55,6 +55,7 @@ private:
     Uploads uploads_;
     std::atomic<bool> stopping_{false};
     FaultPlayer player_;
+    FileDigests digests_;
     ApiRoutes api_;
     ContentRoutes content_;
     TestRoutes control_;

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-// Network failure notice: the text, or "" for a cancelled request (status 200,
-// error code 16), which shows nothing.
+// Network failure notice: the text, or "" for a cancelled request (error code
+// 16, whatever the status: before the headers it is 0), which shows nothing.
 std::wstring RequestFailureText(int status, int errorCode);
 // The chat link opened after the notice: the built-in chat page
 // (deployment::ChatUrl, which already carries a query) with c1 the request
@@ -23,10 +23,12 @@ struct DownloadFailureNotice {
     int type = 1;              // the message box type: 0 asks whether to use the browser
     std::wstring text;
 };
-// targetPath's file name (after its last "\") names the file.
-DownloadFailureNotice DescribeDownloadFailure(int status, int errorCode, int resultId, std::wstring_view targetPath);
+// targetPath's file name (after its last "\") names the file. A rejected
+// download (its bytes failed the check and were deleted) says so and offers no browser.
+DownloadFailureNotice DescribeDownloadFailure(int status, int errorCode, int resultId, std::wstring_view targetPath,
+                                              bool rejected = false);
 // Shows that notice; when the user agrees, opens downloadUrl in the browser when
 // it is a web address (OpenWebAddress), and says so when it is not opened. (-1, -1, -1) and a cancelled
-// download show nothing.
+// download (error code 16, whatever the status) show nothing.
 void ReportDownloadFailure(HWND owner, int status, int errorCode, int resultId, const std::wstring& downloadUrl,
-                           const std::wstring& targetPath);
+                           const std::wstring& targetPath, bool rejected = false);

@@ -38,8 +38,8 @@ DownloadResult TakeDownloadResult(int resultId) {
     return {-1, -1, -1};
 }
 
-DownloadWnd::DownloadWnd(std::string url, std::wstring targetPath, std::wstring promptPath)
-    : url(std::move(url)), targetPath(std::move(targetPath)), promptPath(std::move(promptPath)) {}
+DownloadWnd::DownloadWnd(std::string url, std::wstring targetPath, std::wstring promptPath, DownloadCheck check)
+    : url(std::move(url)), targetPath(std::move(targetPath)), promptPath(std::move(promptPath)), check(std::move(check)) {}
 
 void DownloadWnd::InitWindow() {
     titleLabel = m_PaintManager.Find<CLabelUI>(L"apptitlelbl");
@@ -54,7 +54,7 @@ void DownloadWnd::Start() {
     KillTimer(kStartTimer);
     if (taskId >= 0 || IsClosing()) return;
     taskId = RequestQueue::Instance().EnqueueRequest(url, {}, m_hWnd, kDoneMessage, kProgressMessage,
-                                                     WideToUtf8(targetPath));
+                                                     WideToUtf8(targetPath), check);
 }
 
 void DownloadWnd::ShowProgress(const ProgressRecord& record) {
@@ -73,7 +73,7 @@ void DownloadWnd::Finish(const CompletionRecord& record) {
     finished = true;
     Results& results = TheResults();
     DownloadResult result{static_cast<int>(record.response.status_code),
-                          static_cast<int>(record.response.error.code), results.nextId++};
+                          static_cast<int>(record.response.error.code), results.nextId++, record.rejected};
     results.items.push_back(result);
     Close(static_cast<UINT>(result.resultId));
 }

@@ -2,13 +2,14 @@
 // a cancel that asks first. The outcome stays behind as a DownloadResult that
 // the opener takes with the id RunDialog returned.
 //
-//   UINT id = RunDialog(new Windows::DownloadWnd(url, target, prompt), owner, L"download");
+//   UINT id = RunDialog(new Windows::DownloadWnd(url, target, prompt, check), owner, L"download");
 //   Windows::DownloadResult result = Windows::TakeDownloadResult(static_cast<int>(id));
 #pragma once
 #include <windows.h>
 
 #include <string>
 
+#include "net/DownloadCheck.h"
 #include "ui/toolkit/UIlib.h"
 
 struct ProgressRecord;
@@ -20,6 +21,7 @@ struct DownloadResult {
     int statusCode;
     int errorCode;  // transport error, 0 none, 16 cancelled
     int resultId;
+    bool rejected = false;  // the bytes failed their DownloadCheck and were deleted
 };
 
 // Removes and returns the result of that id; (-1, -1, -1) when there is none
@@ -32,9 +34,9 @@ public:
     static constexpr UINT kDoneMessage = 1131;
     static constexpr UINT_PTR kStartTimer = 1;
 
-    // url is UTF-8; targetPath is where the file lands; promptPath names it
-    // in the cancel question.
-    DownloadWnd(std::string url, std::wstring targetPath, std::wstring promptPath);
+    // url is UTF-8; targetPath is where the file lands once it passes check;
+    // promptPath names it in the cancel question.
+    DownloadWnd(std::string url, std::wstring targetPath, std::wstring promptPath, DownloadCheck check = {});
 
 protected:
     LPCWSTR GetWindowClassName() const override { return L"UpdateWnd"; }
@@ -53,6 +55,7 @@ private:
     std::string url;
     std::wstring targetPath;
     std::wstring promptPath;
+    DownloadCheck check;
     int taskId = -1;
     bool finished = false;  // the completion arrived
     bool asking = false;    // the cancel question is open

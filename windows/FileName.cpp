@@ -1,5 +1,8 @@
 #include "windows/FileName.h"
 
+#include <windows.h>
+
+#include <cstdint>
 #include <cwctype>
 #include <utility>
 
@@ -89,7 +92,50 @@ void Shorten(std::wstring& name) {
     name += extension;
 }
 
+bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    // Ordinal and case-blind, as the file system compares names.
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+// FNV-1a: short, and the same on every machine and run.
+std::wstring AddressTag(std::string_view address) {
+    std::uint32_t hash = 2166136261u;
+    for (unsigned char byte : address) hash = (hash ^ byte) * 16777619u;
+    wchar_t tag[16];
+    swprintf(tag, 16, L" (%08x)", hash);
+    return tag;
+}
+
+// name with tag before its extension, its stem cut so that the whole fits.
+std::wstring Tagged(const std::wstring& name, const std::wstring& tag) {
+    size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos || dot == 0 || name.size() - dot > 16) dot = name.size();
+    std::wstring stem = name.substr(0, dot), extension = name.substr(dot);
+    const size_t room = kMaxFileNameLength - tag.size() - extension.size();
+    if (stem.size() > room) {
+        size_t keep = room;
+        if (keep > 0 && stem[keep - 1] >= 0xD800 && stem[keep - 1] <= 0xDBFF) --keep;
+        stem.resize(keep);
+    }
+    return stem + tag + extension;
+}
+
 }  // namespace
+
+std::vector<std::wstring> DistinctFileNames(const std::vector<std::string>& addresses) {
+    std::vector<std::wstring> names;
+    for (const std::string& address : addresses) names.push_back(FileNameFromUrl(address));
+    std::vector<std::wstring> result = names;
+    for (size_t i = 0; i < names.size(); ++i) {
+        for (size_t j = 0; j < names.size(); ++j) {
+            if (addresses[i] == addresses[j] || !SameNameIgnoringCase(names[i], names[j])) continue;
+            result[i] = Tagged(names[i], AddressTag(addresses[i]));
+            break;
+        }
+    }
+    return result;
+}
 
 std::wstring FileNameFromUrl(std::string_view address) {
     address = address.substr(0, address.find_first_of("?#"));

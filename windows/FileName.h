@@ -5,6 +5,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Windows {
 
@@ -21,5 +22,13 @@ inline constexpr size_t kMaxFileNameLength = 180;
 //   gets a leading "_"; an over-long name is shortened, keeping its extension;
 //   nothing left gives kFallbackFileName.
 std::wstring FileNameFromUrl(std::string_view address);
+
+// The names for the files of several addresses saved into one folder, in the
+// same order. Different addresses never share a file: an address keeps its
+// FileNameFromUrl name unless a different address's name equals it ignoring
+// case, and then it gets " (xxxxxxxx)" before its extension, eight hex digits
+// of a hash of the address itself, so the name stays the same from one list
+// to the next. The same address given twice gets the same name.
+std::vector<std::wstring> DistinctFileNames(const std::vector<std::string>& addresses);
 
 }  // namespace Windows

@@ -1,8 +1,13 @@
 #include "windows/SolutionWnd.h"
 
+#include <cwchar>
+#include <thread>
+
 #include "net/Answer.h"
 #include "net/Deployment.h"
 #include "net/HttpSession.h"
+#include "net/RequestQueue.h"
+#include "net/Sha256.h"
 #include "platform/Opener.h"
 #include "platform/Path.h"
 #include "platform/Process.h"
@@ -40,11 +45,42 @@ const wchar_t kWangpan[] = L"wangpan";
 constexpr int kMaxChoices = 100;
 constexpr int kMaxRows = 200;
 
+const wchar_t kDownloaded[] = L"downloaded";  // the row's own file is on disk
+
 // The label of a row whose file is on disk.
 const wchar_t* OpenText(const std::wstring& kind) {
     if (kind == kApp) return kOpenFolder;
     if (kind == kTutorial) return kOpenFile;
     return kOpen;
+}
+
+// A check travels with its button as text attributes named prefix + "size"/"sha256".
+void StoreCheck(CControlUI* button, const std::wstring& prefix, const DownloadCheck& check) {
+    if (check.size) button->AddCustomAttribute((prefix + L"size").c_str(), std::to_wstring(*check.size));
+    if (!check.sha256.empty()) button->AddCustomAttribute((prefix + L"sha256").c_str(), Utf8ToWide(check.sha256));
+}
+
+DownloadCheck LoadCheck(CControlUI* button, const std::wstring& prefix) {
+    DownloadCheck check;
+    if (button->HasCustomAttribute((prefix + L"size").c_str()))
+        check.size = wcstoull(button->GetCustomAttribute((prefix + L"size").c_str()).c_str(), nullptr, 10);
+    check.sha256 = WideToUtf8(button->GetCustomAttribute((prefix + L"sha256").c_str()));
+    return check;
+}
+
+// A file (not a folder) of the expected size, when one is expected.
+bool SizeMatches(const std::wstring& path, const DownloadCheck& check) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    const std::uint64_t size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return !check.size || *check.size == size;
+}
+
+// Checked as downloaded, and still there: the user may have deleted it since.
+bool IsDownloaded(CControlUI* button) {
+    return button->HasCustomAttribute(kDownloaded) &&
+           SizeMatches(button->GetCustomAttribute(L"savePath"), LoadCheck(button, L""));
 }
 
 }  // namespace
@@ -71,10 +107,11 @@ void SolutionWnd::Notify(TNotifyUI& msg) {
 }
 
 LRESULT SolutionWnd::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM, BOOL& handled) {
-    if (message != kConfigDone && message != kListDone) return 0;
+    if (message != kConfigDone && message != kListDone && message != kCheckDone) return 0;
     handled = TRUE;
     if (message == kConfigDone) OnConfig(wParam);
-    else OnList(wParam);
+    else if (message == kListDone) OnList(wParam);
+    else OnDiskCheck(wParam);
     return 0;
 }
 
@@ -146,17 +183,46 @@ void SolutionWnd::OnList(WPARAM wParam) {
                                 deployment::QqNumber() + L"处理", kNoticeTitle, kMessageInfo);
         return;
     }
-    CDialogBuilder builder;
+    // Every file of the list and its companions is named at once, so that no two addresses share one.
+    std::vector<const Json::Value*> rows;
+    std::vector<std::string> addresses;
+    std::vector<size_t> rowAt;
+    std::vector<int> companionAt;  // -1 without a companion
     for (const Json::Value& element : json::Elements(answer.Data())) {
-        if (workingList->GetCount() >= kMaxRows) break;
-        AddRow(builder, element);
+        if (rows.size() >= kMaxRows) break;
+        std::string address = AddressOf(element);
+        if (address.empty()) continue;  // nothing a button could fetch or open
+        rows.push_back(&element);
+        rowAt.push_back(addresses.size());
+        addresses.push_back(std::move(address));
+        std::string companion = json::String(json::Member(element, "appendurl"));
+        companionAt.push_back(companion.empty() ? -1 : static_cast<int>(addresses.size()));
+        if (!companion.empty()) addresses.push_back(std::move(companion));
     }
+    const std::vector<std::wstring> names = DistinctFileNames(addresses);
+    CDialogBuilder builder;
+    for (size_t i = 0; i < rows.size(); ++i)
+        AddRow(builder, *rows[i], names[rowAt[i]], companionAt[i] >= 0 ? names[companionAt[i]] : std::wstring());
+    StartDiskChecks();
 }
 
-void SolutionWnd::AddRow(CDialogBuilder& builder, const Json::Value& element) {
+// "32url" on 32-bit Windows when there is one, else "url".
+std::string SolutionWnd::AddressOf(const Json::Value& element) const {
     std::string address = json::String(json::Member(element, "32url"));
     if (windows64 || address.empty()) address = json::String(json::Member(element, "url"));
-    if (address.empty()) return;  // nothing a button could fetch or open
+    return address;
+}
+
+// The check that goes with the address AddressOf picked.
+DownloadCheck SolutionWnd::CheckOf(const Json::Value& element) const {
+    const bool uses32 = !windows64 && !json::String(json::Member(element, "32url")).empty();
+    return uses32 ? DownloadCheck::FromRow(element, "32size", "32sha256")
+                  : DownloadCheck::FromRow(element, "size", "sha256");
+}
+
+void SolutionWnd::AddRow(CDialogBuilder& builder, const Json::Value& element, const std::wstring& fileName,
+                         const std::wstring& companionName) {
+    const std::string address = AddressOf(element);
     CControlUI* row = builder.IsLoaded() ? builder.Create(&m_PaintManager, this)
                                          : builder.Create(L"ListItem.xml", &m_PaintManager, this);
     if (!row) return;
@@ -170,14 +236,66 @@ void SolutionWnd::AddRow(CDialogBuilder& builder, const Json::Value& element) {
     if (name) name->SetText(Utf8ToWide(json::String(json::Member(element, "name"))));
     if (detail) detail->SetText(Utf8ToWide(json::String(json::Member(element, "msg"))));
     std::wstring kind = Utf8ToWide(json::String(json::Member(element, "type")));
-    std::wstring localPath = saveFolder + L"\\" + FileNameFromUrl(address);
+    std::wstring localPath = saveFolder + L"\\" + fileName;
+    const DownloadCheck check = CheckOf(element);
     if (kind == kIssue) button->SetText(kOpen);
-    if (Exists(localPath)) button->SetText(OpenText(kind));
     button->AddCustomAttribute(L"URL", Utf8ToWide(address));
     button->AddCustomAttribute(L"savePath", localPath);
     button->AddCustomAttribute(L"type", kind);
+    StoreCheck(button, L"", check);
     std::string companion = json::String(json::Member(element, "appendurl"));
-    if (!companion.empty()) button->AddCustomAttribute(L"appendurl", Utf8ToWide(companion));
+    if (!companion.empty()) {
+        button->AddCustomAttribute(L"appendurl", Utf8ToWide(companion));
+        button->AddCustomAttribute(L"appendPath", saveFolder + L"\\" + companionName);
+        StoreCheck(button, L"append", DownloadCheck::FromRow(element, "appendsize", "appendsha256"));
+    }
+    CheckOnDisk(button, localPath, check);
+}
+
+// ---- what is on disk already
+
+// The size now; a digest to compare waits for StartDiskChecks.
+void SolutionWnd::CheckOnDisk(CControlUI* button, const std::wstring& path, const DownloadCheck& check) {
+    if (!SizeMatches(path, check)) return;
+    if (check.sha256.empty()) return MarkDownloaded(button);
+    try {
+        diskChecks.push_back({path, check.sha256});
+    } catch (const std::exception&) {  // unchecked: the row offers a fresh download
+    }
+}
+
+// One thread hashes the files in list order and reports each that matches;
+// the rows it does not report stay "开始下载".
+void SolutionWnd::StartDiskChecks() {
+    std::vector<DiskCheck> checks = std::move(diskChecks);
+    diskChecks.clear();
+    if (checks.empty()) return;
+    try {
+        std::thread([window = m_hWnd, checks = std::move(checks)] {
+            for (const DiskCheck& check : checks) {
+                try {
+                    if (Sha256::OfFile(check.path) != check.sha256) continue;
+                    auto record = std::make_unique<std::wstring>(check.path);
+                    if (!PostRecord(window, kCheckDone, record, 0)) return;  // the page is gone
+                } catch (const std::exception&) {
+                }
+            }
+        }).detach();
+    } catch (const std::exception&) {  // no thread: those rows offer a fresh download
+    }
+}
+
+void SolutionWnd::OnDiskCheck(WPARAM wParam) {
+    auto path = TakeRecord<std::wstring>(wParam);
+    for (int i = 0; path && workingList && i < workingList->GetCount(); ++i) {
+        CControlUI* button = m_PaintManager.FindSubControlByName(workingList->GetItemAt(i), L"godownbtn");
+        if (button && button->GetCustomAttribute(L"savePath") == *path) MarkDownloaded(button);
+    }
+}
+
+void SolutionWnd::MarkDownloaded(CControlUI* button) {
+    button->AddCustomAttribute(kDownloaded, L"1");
+    button->SetText(OpenText(button->GetCustomAttribute(L"type")));
 }
 
 // ---- the row action
@@ -189,13 +307,15 @@ SolutionWnd::ResourceItem SolutionWnd::ItemOf(CControlUI* button) const {
     item.address = WideToUtf8(button->GetCustomAttribute(L"URL"));
     if (item.kind == kIssue || item.kind == kWangpan) return item;
     item.localPath = button->GetCustomAttribute(L"savePath");
+    item.check = LoadCheck(button, L"");
     if (CControlUI* name = m_PaintManager.FindSubControlByName(button->GetParent(), L"filenamelbl"))
         item.fileName = name->GetText();
     if (item.fileName.empty()) item.fileName = FileName(item.localPath);
     if (item.kind == kApp && button->HasCustomAttribute(L"appendurl")) {
         item.companionAddress = WideToUtf8(button->GetCustomAttribute(L"appendurl"));
-        item.companionName = FileNameFromUrl(item.companionAddress);
-        item.companionPath = FolderOf(item.localPath) + L"\\" + item.companionName;
+        item.companionPath = button->GetCustomAttribute(L"appendPath");
+        item.companionName = FileName(item.companionPath);
+        item.companionCheck = LoadCheck(button, L"append");
     }
     return item;
 }
@@ -205,14 +325,13 @@ void SolutionWnd::RunRow(CControlUI* button) {
     if (item.kind == kIssue || item.kind == kWangpan) return Open(item);
     // A failed download has offered the browser already (ReportDownloadFailure).
     if (item.kind != kApp && item.kind != kTutorial) {
-        if (Exists(item.localPath) || Download(item)) Open(item);
+        if (IsDownloaded(button) || Download(item)) Open(item);
         return;
     }
-    if (Exists(item.localPath)) return Open(item);
+    if (IsDownloaded(button)) return Open(item);
     if (!Download(item)) return;
     if (CControlUI* partner = PartnerOf(item.kind == kApp ? kTutorial : kApp)) {
-        ResourceItem other = ItemOf(partner);
-        if (!Exists(other.localPath) && !Download(other)) return;
+        if (!IsDownloaded(partner) && !Download(ItemOf(partner))) return;
     }
     ShowMessage(m_hWnd, L"已下载一个文件!", kNoticeTitle, kMessageQuestion);
 }
@@ -227,21 +346,26 @@ CControlUI* SolutionWnd::PartnerOf(const std::wstring& kind) const {
 }
 
 bool SolutionWnd::Download(const ResourceItem& item) {
-    UINT id = RunDialog(new DownloadWnd(item.address, item.localPath, item.fileName), m_hWnd, L"download");
+    UINT id = RunDialog(new DownloadWnd(item.address, item.localPath, item.fileName, item.check), m_hWnd, L"download");
     DownloadResult result = TakeDownloadResult(static_cast<int>(id));
     if (result.statusCode == -1 && result.errorCode == -1 && result.resultId == -1) return false;  // closed first
     bool ok = result.errorCode == 0 && result.statusCode == 200;
     if (ok && !item.companionAddress.empty()) {
-        UINT companion = RunDialog(new DownloadWnd(item.companionAddress, item.companionPath, item.companionName),
-                                   m_hWnd, L"download");
-        TakeDownloadResult(static_cast<int>(companion));  // its outcome does not matter
+        UINT id = RunDialog(new DownloadWnd(item.companionAddress, item.companionPath, item.companionName,
+                                            item.companionCheck),
+                            m_hWnd, L"download");
+        // Its other outcomes do not hold the program back; bytes that were not it are told.
+        DownloadResult companion = TakeDownloadResult(static_cast<int>(id));
+        if (companion.rejected)
+            ReportDownloadFailure(m_hWnd, companion.statusCode, companion.errorCode, companion.resultId,
+                                  Utf8ToWide(item.companionAddress), item.companionPath, true);
     }
     if (!ok) {
         ReportDownloadFailure(m_hWnd, result.statusCode, result.errorCode, result.resultId, Utf8ToWide(item.address),
-                              item.localPath);
+                              item.localPath, result.rejected);
         return false;
     }
-    if (item.button) item.button->SetText(OpenText(item.kind));
+    if (item.button) MarkDownloaded(item.button);
     return true;
 }
 

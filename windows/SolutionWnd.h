@@ -4,13 +4,25 @@
 //
 // Page 0 is filled from "/helper/config" (kConfigDone); confirmbtn asks for
 // "/helper/solution" (kListDone) and shows page 1. Files land in one save
-// folder shared by every feature; downloads run modally in DownloadWnd.
+// folder shared by every feature, each address under its own name
+// (DistinctFileNames over the rows and their companions); downloads run
+// modally in DownloadWnd and are kept only when they pass the row's
+// DownloadCheck ("size"/"sha256", or "32size"/"32sha256" with "32url",
+// "appendsize"/"appendsha256" for the companion).
+// A row counts as downloaded only when its own file matches: the size is
+// compared while the list is built (a stat), the digest of a file of the
+// right size on one worker thread afterwards (kCheckDone), so that hashing a
+// system image of several GB never stops the window; until it reports, the
+// row offers "开始下载".
 #pragma once
 #include <windows.h>
 
 #include <json/json.h>
 
 #include <string>
+#include <vector>
+
+#include "net/DownloadCheck.h"
 
 #include "ui/toolkit/UIlib.h"
 
@@ -20,6 +32,7 @@ class SolutionWnd : public DuiLib::WindowImplBase {
 public:
     static constexpr UINT kConfigDone = 1162;
     static constexpr UINT kListDone = 1170;
+    static constexpr UINT kCheckDone = 1172;  // wParam: std::wstring*, a saved file that matches its digest
 
     // featureIndex: 0 DLL repair, 1 C-drive cleanup, 2 system reinstall, 3 DirectX.
     explicit SolutionWnd(int featureIndex);
@@ -48,14 +61,27 @@ private:
         std::string companionAddress;  // UTF-8; empty without a companion
         std::wstring companionPath;
         std::wstring companionName;
+        DownloadCheck check;
+        DownloadCheck companionCheck;
         DuiLib::CControlUI* button = nullptr;
+    };
+    struct DiskCheck {
+        std::wstring path;
+        std::string sha256;
     };
 
     void OnConfig(WPARAM wParam);
     void FillChoices(const Json::Value& items, DuiLib::CComboUI* combo, int itemHeight);
     void Confirm();
     void OnList(WPARAM wParam);
-    void AddRow(DuiLib::CDialogBuilder& builder, const Json::Value& element);
+    std::string AddressOf(const Json::Value& element) const;
+    DownloadCheck CheckOf(const Json::Value& element) const;
+    void AddRow(DuiLib::CDialogBuilder& builder, const Json::Value& element, const std::wstring& name,
+                const std::wstring& companionName);
+    void CheckOnDisk(DuiLib::CControlUI* button, const std::wstring& path, const DownloadCheck& check);
+    void StartDiskChecks();
+    void OnDiskCheck(WPARAM wParam);
+    void MarkDownloaded(DuiLib::CControlUI* button);
 
     ResourceItem ItemOf(DuiLib::CControlUI* button) const;
     void RunRow(DuiLib::CControlUI* button);
@@ -77,6 +103,7 @@ private:
     DuiLib::CComboUI* versionCombo = nullptr;
     DuiLib::CComboUI* pluginCombo = nullptr;
     DuiLib::CListUI* workingList = nullptr;
+    std::vector<DiskCheck> diskChecks;  // gathered while the list is built
 };
 
 }  // namespace Windows

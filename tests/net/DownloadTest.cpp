@@ -191,3 +191,52 @@ TEST_F(DownloadTest, ChineseFileNameSurvivesTheCodePage) {
     EXPECT_EQ(folder.Utf8(name), sink.completions[0].record->filePath);
     EXPECT_TRUE(IsPattern(ReadFile(PathOf(name)), 256 << 10));
 }
+
+// What a download must be before it takes its name: anything else is deleted,
+// the completion says rejected, and neither the target nor the ".cache" stays.
+TEST_F(DownloadTest, OnlyBytesThatPassTheirCheckAreKept) {
+    const std::string kEmptySha256 = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+    struct Case {
+        const char* path;
+        const wchar_t* name;
+        DownloadCheck check;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"/files/empty.bin", L"empty-digest.bin", {0, kEmptySha256}, true},
+        {"/files/pattern-256k.bin", L"wrong-digest.bin", {256 << 10, kEmptySha256}, false},
+        {"/files/pattern-256k.bin", L"wrong-size.bin", {256 << 10 | 1, ""}, false},
+        {"/files/pattern-256k.bin", L"program.exe", {}, true},  // the pattern starts as a PE image
+        {"/files/pattern-256k.bin", L"installer.msi", {}, false},
+        {"/hostile/portal/setup.exe", L"setup.exe", {}, false},
+        {"/files/empty.bin", L"empty.exe", {}, false},
+    };
+    size_t done = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(WideToUtf8(c.name));
+        queue.EnqueueRequest(BaseUrl() + c.path, {}, sink.Hwnd(), kDoneMessage, kProgressMessage, folder.Utf8(c.name),
+                             c.check);
+        ASSERT_TRUE(sink.WaitForCompletions(++done));
+        const CompletionRecord& record = *sink.completions.back().record;
+        EXPECT_EQ(200, record.response.status_code);
+        EXPECT_EQ(!c.kept, record.rejected);
+        EXPECT_EQ(c.kept, !record.response.error) << record.response.error.message;
+        EXPECT_EQ(c.kept, FileExists(PathOf(c.name)));
+        EXPECT_FALSE(FileExists(PathOf(c.name) + L".cache"));
+    }
+}
+
+// Nobody else may change the bytes between the last write and the rename.
+TEST_F(DownloadTest, CacheCannotBeWrittenByOthersWhileItDownloads) {
+    SlowDown("pattern-8m.bin", 2 << 20);
+    int id = Download("pattern-8m.bin", L"guarded.bin");
+    ASSERT_TRUE(sink.PumpUntil([&] { return !sink.progress.empty() && FileExists(PathOf(L"guarded.bin.cache")); }));
+    HANDLE other = CreateFileW(PathOf(L"guarded.bin.cache").c_str(), GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    const DWORD error = GetLastError();
+    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+    queue.CancelRequest(id);
+    ASSERT_TRUE(sink.WaitForCompletions(1));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, other);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), error);
+}

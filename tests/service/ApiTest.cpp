@@ -1,5 +1,8 @@
 // The JSON API as the programs call it.
+#include <openssl/evp.h>
+
 #include <set>
+#include <tuple>
 
 #include "ServiceFixture.h"
 
@@ -29,6 +32,23 @@ TEST_F(ApiTest, SolutionRowsCarryTheRequestsBase) {
     ASSERT_EQ(doc["data"].size(), 3u);
     EXPECT_EQ(doc["data"][0]["url"], Base() + "/files/dll-fixer-x64.exe");
     EXPECT_EQ(doc["data"][0]["32url"], Base() + "/files/dll-fixer-x86.exe");
+    // Each file's own size and digest, for the address they go with; none for a page.
+    for (const auto& [row, prefix, file] : {std::tuple{0, "", "dll-fixer-x64.exe"}, {0, "32", "dll-fixer-x86.exe"}}) {
+        SCOPED_TRACE(file);
+        const std::string bytes = Client().Get(std::string("/files/") + file)->body;
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        ASSERT_EQ(EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr), 1);
+        std::string hex;
+        for (unsigned int i = 0; i < length; ++i) {
+            hex += "0123456789abcdef"[digest[i] >> 4];
+            hex += "0123456789abcdef"[digest[i] & 15];
+        }
+        EXPECT_EQ(doc["data"][row][std::string(prefix) + "size"].asUInt64(), bytes.size());
+        EXPECT_EQ(doc["data"][row][std::string(prefix) + "sha256"].asString(), hex);
+    }
+    EXPECT_EQ(doc["data"][0]["32size"].asUInt64(), 4096u);
+    EXPECT_FALSE(doc["data"][2].isMember("sha256")) << "a page row";
     EXPECT_EQ(GetJson("/helper/solution?name=quorvex&versionid=301&pluginid=-1").second["data"].size(), 2u);
     doc = GetJson("/helper/solution?name=quorvex&versionid=999&pluginid=5").second;
     EXPECT_TRUE(doc["data"].isArray() && doc["data"].empty());

@@ -49,9 +49,16 @@ TEST_F(HostileTest, EveryHostileAddressAnswers) {
             auto res = client.Get(url);
             ASSERT_TRUE(res) << url;
             EXPECT_EQ(res->status, 200) << url;
-            EXPECT_FALSE(res->body.empty()) << url;
+            EXPECT_EQ(res->body.rfind("MZ", 0), 0u) << url << ": a program's name must not fail for its bytes";
         }
     }
+}
+
+TEST_F(HostileTest, PortalAnswersAPageWhateverTheName) {
+    auto res = Client().Get("/hostile/portal/setup.exe");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    EXPECT_EQ(res->body.rfind("<!DOCTYPE html>", 0), 0u);
 }
 
 TEST_F(HostileTest, HugeRepliesAreGenerated) {

@@ -54,7 +54,7 @@ protected:
             HWND window = OpenDownloadWindow();
             return window && IsWindowVisible(window) && step(window);
         });
-        returned = static_cast<int>(RunDialog(new DownloadWnd(url, target, L"D:\\别处\\" + prompt), owner, L"download"));
+        returned = static_cast<int>(RunDialog(new DownloadWnd(url, target, L"D:\\别处\\" + prompt, check), owner, L"download"));
         EXPECT_EQ(OpenDownloadWindow(), nullptr) << "the window outlived its modal loop";
         return TakeDownloadResult(returned);
     }
@@ -83,6 +83,7 @@ protected:
 
     test::TempFolder folder;
     std::wstring prompt = L"修复工具.exe";
+    DownloadCheck check;
     std::wstring question;
     int returned = 0;
 };
@@ -227,4 +228,13 @@ TEST_F(DownloadWndTest, FailuresComeBackAsResults) {
     DownloadResult refused = Run("http://127.0.0.1:9/files/x.bin", Target(L"refused.bin"), [](HWND) { return false; });
     EXPECT_EQ(refused.statusCode, 0);
     EXPECT_EQ(refused.errorCode, 1);
+    EXPECT_FALSE(refused.rejected);
+
+    check.sha256 = std::string(64, '0');
+    std::wstring altered = Target(L"altered.bin");
+    DownloadResult wrong = Run(Url("pattern-256k.bin"), altered, [](HWND) { return false; });
+    EXPECT_TRUE(wrong.rejected) << "bytes that are not the file must say so";
+    EXPECT_EQ(wrong.statusCode, 200);
+    EXPECT_NE(wrong.errorCode, 0);
+    EXPECT_FALSE(test::FileExists(altered));
 }

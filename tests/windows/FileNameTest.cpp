@@ -4,6 +4,7 @@
 
 #include "windows/FileName.h"
 
+using Windows::DistinctFileNames;
 using Windows::FileNameFromUrl;
 
 namespace {
@@ -96,4 +97,26 @@ TEST(FileNameFromUrl, LongNamesKeepTheirExtension) {
     std::wstring cut = NameOf(emoji);
     EXPECT_EQ(cut.size(), Windows::kMaxFileNameLength - 1);
     EXPECT_TRUE(cut.back() >= 0xDC00 && cut.back() <= 0xDFFF) << "the name ends inside a pair";
+}
+
+// Two addresses never share a file: a colliding name (case ignored) gets a tag
+// of its own address, whatever the order of the list.
+TEST(FileNamesOfAList, DifferentAddressesNeverShareAFile) {
+    const std::string longName = std::string(200, 'x') + ".exe";
+    const std::vector<std::string> addresses = {
+        kBase + "a/Tool.exe", kBase + "b/tool.EXE", kBase + "a/Tool.exe", kBase + "guide.pdf",
+        kBase + "dir/",       kBase + "%2E%2E",     kBase + "a/" + longName, kBase + "b/" + longName};
+    const std::vector<std::wstring> names = DistinctFileNames(addresses);
+    ASSERT_EQ(names.size(), addresses.size());
+    EXPECT_EQ(names[0].rfind(L"Tool (", 0), 0u);
+    EXPECT_EQ(names[0].substr(names[0].size() - 5), L").exe") << "the extension stays last";
+    EXPECT_EQ(names[1].rfind(L"tool (", 0), 0u);
+    EXPECT_NE(_wcsicmp(names[0].c_str(), names[1].c_str()), 0);
+    EXPECT_EQ(names[2], names[0]) << "one address, one file";
+    EXPECT_EQ(names[3], L"guide.pdf");
+    EXPECT_NE(names[4], names[5]);
+    EXPECT_EQ(names[4].rfind(L"download (", 0), 0u);
+    EXPECT_NE(names[6], names[7]);
+    for (const std::wstring& name : names) EXPECT_LE(name.size(), Windows::kMaxFileNameLength);
+    EXPECT_EQ(DistinctFileNames({addresses[1], addresses[0]}), (std::vector<std::wstring>{names[1], names[0]}));
 }

@@ -14,6 +14,7 @@
 #include "net/HttpSession.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "service/Pattern.h"
 #include "tests/support/Desktop.h"
 #include "tests/support/TestService.h"
 #include "tests/support/UiDriver.h"
@@ -28,6 +29,14 @@ namespace {
 
 enum Feature { kDll = 0, kCleanup = 1, kReinstall = 2, kDirectX = 3 };
 constexpr int kRowHeight = 45;
+constexpr size_t kServedSize = 64 << 10;  // a catalogue file without a size of its own
+
+// What the service serves for such a file.
+std::string ServedBytes() {
+    std::string bytes(kServedSize, '\0');
+    PatternFill(0, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+    return bytes;
+}
 
 // One step of a run: called on every tick with the page until it returns true.
 using Step = std::function<bool(HWND)>;
@@ -365,19 +374,31 @@ TEST_F(SolutionTest, RowsShowTheirKindAndUse32urlOnlyOn32BitWindows) {
 }
 
 TEST_F(SolutionTest, ButtonTextsFollowTheFilesOnDisk) {
-    // ccleaner 201/1201: an app whose file is there, and a problem page.
-    test::WriteFile(Saved(L"C盘清理.exe"), "already here");
-    std::vector<std::wstring> texts;
-    Run(kCleanup, Then(ToList(2), {Do([&](HWND window) {
-                                      texts = {ButtonText(window, 0), ButtonText(window, 1)};
-                                  })}));
-    EXPECT_EQ(texts, (std::vector<std::wstring>{L"打开目录", L"打开"}));
+    // ccleaner 201/1201: an app, downloaded only when its own bytes are there, and a problem page.
+    std::string altered = ServedBytes();
+    altered[1000] ^= 1;
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const wchar_t* label;
+    };
+    for (const Case& c : {Case{"its own bytes", ServedBytes(), L"打开目录"}, Case{"another size", "already here", L"开始下载"},
+                          Case{"its size, other bytes", altered, L"开始下载"}}) {
+        SCOPED_TRACE(c.what);
+        test::WriteFile(Saved(L"C盘清理.exe"), c.bytes);
+        std::vector<std::wstring> texts;
+        Run(kCleanup, Then(ToList(2), {Settle(1000), Do([&](HWND window) {
+                                           texts = {ButtonText(window, 0), ButtonText(window, 1)};
+                                       })}));
+        EXPECT_EQ(texts, (std::vector<std::wstring>{c.label, L"打开"}));
+    }
 }
 
 TEST_F(SolutionTest, RowWhoseFileExistsOpensItsFolderWithoutDownloading) {
-    test::WriteFile(Saved(L"C盘清理.exe"), "already here");
+    test::WriteFile(Saved(L"C盘清理.exe"), ServedBytes());
     HWND shown = nullptr;
-    Run(kCleanup, Then(ToList(2), {Do([](HWND window) { ClickRow(window, 0); }), [&](HWND) {
+    Run(kCleanup, Then(ToList(2), {[](HWND window) { return ButtonText(window, 0) == L"打开目录"; },
+                                   Do([](HWND window) { ClickRow(window, 0); }), [&](HWND) {
                                        shown = test::VisibleWindowTitled(FileName(folder.Path()));
                                        return shown != nullptr;
                                    }}));
@@ -404,14 +425,15 @@ TEST_F(SolutionTest, PartnerRowsDownloadTogetherWithOneMessage) {
 
 TEST_F(SolutionTest, TutorialPullsInTheAppAndAnExistingPartnerIsLeftAlone) {
     // ccleaner 202/1201: the tutorial comes first; its partner app is already there.
-    test::WriteFile(Saved(L"deep clean x86.exe"), "already here");
+    test::WriteFile(Saved(L"deep clean x86.exe"), ServedBytes());
     std::vector<std::wstring> messages;
     Run(kCleanup, Then({PickStep(L"versioncombo", 1),
                         [](HWND window) { return ComboOf(window, L"versioncombo")->GetCurSel() == 1; }},
-                       Then(ToList(4), {Do([](HWND window) { ClickRow(window, 0); }), Answer(L"okbtn", &messages)})));
+                       Then(ToList(4), {[](HWND window) { return ButtonText(window, 1) == L"打开目录"; },
+                                        Do([](HWND window) { ClickRow(window, 0); }), Answer(L"okbtn", &messages)})));
     EXPECT_EQ(messages, (std::vector<std::wstring>{L"已下载一个文件!"}));
     EXPECT_TRUE(test::FileExists(Saved(L"深度清理 教程.pdf")));
-    EXPECT_EQ(test::ReadFile(Saved(L"deep clean x86.exe")), "already here");
+    EXPECT_EQ(test::ReadFile(Saved(L"deep clean x86.exe")), ServedBytes());
     EXPECT_TRUE(Requests("/files/deep clean x86.exe").empty());
     EXPECT_FALSE(test::FileExists(Saved(L"deep-clean rules.ini"))) << "the companion came without its program";
 }
@@ -573,7 +595,7 @@ TEST_F(SolutionTest, HostileNamesLandInsideTheSaveFolderUnderValidNames) {
     const std::vector<std::wstring> expected = {
         L".._.._evil.exe", L".._.._escape.txt", L"C__Windows_win.ini", L"report.txt_zone", L"______.dat",
         L"bell_tab_nl_nul_.bin", L"trailing", L"_CON", L"_nul.txt", L"_COM1.tar.gz", L"_lpt9", L"_aux .txt",
-        L"download", L"download", L"bad__name.bin", L"______x.bin", L"my tool v2.exe", L"中文 工具.exe",
+        L"", L"", L"bad__name.bin", L"______x.bin", L"my tool v2.exe", L"中文 工具.exe",
         L"query.exe", std::wstring(Windows::kMaxFileNameLength - 4, L'a') + L".exe", L"companion-owner.exe"};
     const int rows = static_cast<int>(expected.size());
     std::vector<std::wstring> paths;
@@ -581,11 +603,9 @@ TEST_F(SolutionTest, HostileNamesLandInsideTheSaveFolderUnderValidNames) {
     steps.push_back(Do([&](HWND window) {
         for (int i = 0; i < RowCount(window); ++i) paths.push_back(Attribute(window, i, L"savePath"));
     }));
-    // Download every row once (a name seen before would open its folder instead).
-    std::set<std::wstring> clicked;
+    // Download every row: no two share a file.
     int messages = 0;
     for (int i = 0; i < rows; ++i) {
-        if (!clicked.insert(expected[i]).second) continue;
         steps.push_back(Do([i](HWND window) { ClickRow(window, i); }));
         steps.push_back([&, i](HWND page) {
             if (!Answer(L"okbtn")(page)) return false;
@@ -593,16 +613,78 @@ TEST_F(SolutionTest, HostileNamesLandInsideTheSaveFolderUnderValidNames) {
             return true;
         });
     }
-    Run(kCleanup, steps);
+    Run(kCleanup, steps, false, 120000);  // every row is downloaded
     ASSERT_EQ(paths.size(), expected.size());
-    for (int i = 0; i < rows; ++i) EXPECT_EQ(paths[i], Saved(expected[i])) << "row " << i;
-    EXPECT_EQ(messages, static_cast<int>(clicked.size()));
+    std::set<std::wstring> wanted = {L".._.._companion_hidden.ini"};
+    for (int i = 0; i < rows; ++i) {
+        wanted.insert(FileName(paths[i]));
+        // "dir/" and ".." both come to "download": each gets a tag of its own.
+        if (expected[i].empty()) EXPECT_EQ(FileName(paths[i]).rfind(L"download (", 0), 0u) << "row " << i;
+        else EXPECT_EQ(paths[i], Saved(expected[i])) << "row " << i;
+    }
+    EXPECT_NE(paths[12], paths[13]);
+    EXPECT_EQ(messages, rows);
     std::set<std::wstring> landed = FilesIn(folder.Path());
-    std::set<std::wstring> wanted(expected.begin(), expected.end());
-    wanted.insert(L".._.._companion_hidden.ini");
     EXPECT_EQ(landed, wanted);
     for (const std::wstring& name : landed)
-        EXPECT_EQ(test::ReadFile(Saved(name)).rfind("hostile name: ", 0), 0u) << WideToUtf8(name);
+        EXPECT_NE(test::ReadFile(Saved(name)).find("hostile name: "), std::string::npos) << WideToUtf8(name);
+}
+
+// Bytes that are not the row's file are deleted and told; names that would
+// collide keep apart, a companion named like its program too.
+TEST_F(SolutionTest, DownloadsAreVerifiedAndEveryAddressKeepsItsOwnFile) {
+    Json::Value selection;
+    selection["solution"] = "verify";
+    test::UseHostileCatalog(selection);
+    std::vector<std::wstring> paths, texts, notices, messages;
+    std::wstring companion;
+    std::vector<Step> steps = ToList(5);
+    steps.push_back(Do([&](HWND window) {
+        for (int i = 0; i < RowCount(window); ++i) paths.push_back(Attribute(window, i, L"savePath"));
+        companion = Attribute(window, 4, L"appendPath");
+    }));
+    for (int i = 0; i < 5; ++i) {
+        steps.push_back(Do([i](HWND window) { ClickRow(window, i); }));
+        steps.push_back(Answer(L"okbtn", i < 2 ? &notices : &messages));
+    }
+    steps.push_back(Settle(300));
+    steps.push_back(Do([&](HWND window) {
+        for (int i = 0; i < 5; ++i) texts.push_back(ButtonText(window, i));
+    }));
+    Run(kCleanup, steps);
+    ASSERT_EQ(paths.size(), 5u);
+    EXPECT_EQ(notices, (std::vector<std::wstring>{
+                           L"下载的文件tampered.zip已损坏或被篡改，已删除，未打开。请稍后重新下载，或联系客服处理。",
+                           L"下载的文件setup.exe已损坏或被篡改，已删除，未打开。请稍后重新下载，或联系客服处理。"}));
+    EXPECT_EQ(messages, std::vector<std::wstring>(3, L"已下载一个文件!"));
+    EXPECT_EQ(texts, (std::vector<std::wstring>{L"开始下载", L"开始下载", L"打开目录", L"打开目录", L"打开目录"}));
+    EXPECT_EQ(FilesIn(folder.Path()),
+              (std::set<std::wstring>{FileName(paths[2]), FileName(paths[3]), FileName(paths[4]), FileName(companion)}))
+        << "a rejected file or its .cache stayed, or two rows shared a file";
+    const std::pair<std::wstring, const char*> owners[] = {
+        {paths[2], "one/Same.txt"}, {paths[3], "two/same.TXT"}, {paths[4], "app/tool.exe"}, {companion, "rules/tool.exe"}};
+    for (const auto& [path, address] : owners)
+        EXPECT_NE(test::ReadFile(path).find(std::string("hostile name: ") + address + "\n"), std::string::npos)
+            << WideToUtf8(path);
+}
+
+// A cancel before the reply's headers is the user's own doing: nothing to tell.
+TEST_F(SolutionTest, CancelBeforeTheHeadersShowsNothing) {
+    test::SetFault(test::ParseJson(R"({"path": "/files/C盘清理.exe", "delay_ms": 10000})"));
+    auto downloadWindow = [] { return FindWindowW(L"UpdateWnd", nullptr); };
+    std::vector<std::wstring> questions;
+    size_t boxesAfter = 99;
+    Run(kCleanup, Then(ToList(2), {Do([](HWND window) { ClickRow(window, 0); }),
+                                   WaitFor([&] { return downloadWindow() != nullptr; }), Settle(1000),
+                                   Do([&](HWND) { test::Click(downloadWindow(), L"closebtn"); }),
+                                   Answer(L"okbtn", &questions), WaitFor([&] { return !downloadWindow(); }),
+                                   Settle(1000), Do([&](HWND) {
+                                       boxesAfter = test::OpenBoxes().size();
+                                       for (HWND box : test::OpenBoxes()) PostMessageW(box, WM_CLOSE, 0, 0);
+                                   })}));
+    EXPECT_EQ(questions.size(), 1u) << "the cancel question";
+    EXPECT_EQ(boxesAfter, 0u) << "the cancel was reported";
+    EXPECT_FALSE(test::FileExists(Saved(L"C盘清理.exe")));
 }
 
 TEST_F(SolutionTest, WrongShapedConfigurationsGiveEmptyOrPartialChoices) {

@@ -11,7 +11,7 @@ TEST(RequestFailureText, WordsEachKindOfFailure) {
     EXPECT_EQ(RequestFailureText(500, 0), L"状态码: 500,错误码: 0");
     EXPECT_EQ(RequestFailureText(404, 28), L"状态码: 404,错误码: 28");
     EXPECT_EQ(RequestFailureText(200, 3), L"状态码: 200,错误码: 3");
-    EXPECT_EQ(RequestFailureText(0, 16), L"状态码: 0,错误码: 16");
+    EXPECT_EQ(RequestFailureText(0, 16), L"") << "a cancel before the headers is quiet too";
     EXPECT_EQ(RequestFailureText(200, 16), L"") << "a cancelled request is not a failure to report";
 }
 
@@ -27,6 +27,7 @@ TEST(RequestFailureChatLink, CarriesTheUrlStatusAndErrorCode) {
 TEST(DescribeDownloadFailure, NoResultAndCancelledShowNothing) {
     EXPECT_FALSE(DescribeDownloadFailure(-1, -1, -1, L"C:\\d\\a.zip").show);
     EXPECT_FALSE(DescribeDownloadFailure(200, 16, 4, L"C:\\d\\a.zip").show);
+    EXPECT_FALSE(DescribeDownloadFailure(0, 16, 5, L"C:\\d\\a.zip").show) << "cancelled before the headers";
     // Only the whole (-1, -1, -1) triple means "no result".
     EXPECT_TRUE(DescribeDownloadFailure(-1, -1, 3, L"C:\\d\\a.zip").show);
 }
@@ -47,6 +48,11 @@ TEST(DescribeDownloadFailure, WordsEachBranchAndNamesTheFile) {
 
     // A connection failure is not the host-resolution wording, and a path
     // without a folder is its own file name.
+    auto rejected = DescribeDownloadFailure(200, 4, 5, L"C:\\d\\setup.exe", true);
+    EXPECT_TRUE(rejected.show);
+    EXPECT_EQ(rejected.type, 1) << "the browser would fetch the same bytes";
+    EXPECT_EQ(rejected.text, L"下载的文件setup.exe已损坏或被篡改，已删除，未打开。请稍后重新下载，或联系客服处理。");
+
     auto refused = DescribeDownloadFailure(0, 1, 4, L"tool.zip");
     EXPECT_EQ(refused.type, 0);
     EXPECT_EQ(refused.text, L"下载文件: tool.zip出现了错误。状态码:0," + ErrorText(1) + L",是否到浏览器下载？");
