@@ -6,11 +6,11 @@
 #include "core/FileContents.h"
 #include "net/Json.h"
 #include "platform/Path.h"
+#include "platform/Product.h"
 #include "platform/Text.h"
 
 namespace {
 
-constexpr wchar_t kProduct[] = L"quorvex";
 constexpr wchar_t kFallbackRoot[] = L"C:\\Users\\Downloads\\";
 
 struct Category {
@@ -37,8 +37,8 @@ void EnsureFolder(const std::wstring& path) {
 std::wstring DefaultRoot(int csidl) {
     wchar_t folder[MAX_PATH] = {};
     std::wstring root = SUCCEEDED(SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, folder))
-                            ? std::wstring(folder) + L"\\" + kProduct
-                            : std::wstring(kFallbackRoot) + kProduct;
+                            ? std::wstring(folder) + L"\\" + kProductName
+                            : std::wstring(kFallbackRoot) + kProductName;
     EnsureFolder(root);
     return root;
 }

@@ -10,7 +10,9 @@
 #include "crash/CrashHandoff.h"
 #include "net/Deployment.h"
 #include "net/HttpSession.h"
+#include "platform/Product.h"
 #include "ui/LayoutArchive.h"
+#include "ui/MessageWnd.h"
 #include "ui/toolkit/UIlib.h"
 #include "windows/MainWindow.h"
 
@@ -23,7 +25,6 @@ constexpr int kExitNormal = 0;
 constexpr int kExitOtherInstance = 1;  // also: COM could not start
 constexpr int kExitNoWindow = 2;
 
-constexpr char kProduct[] = "quorvex";
 
 struct ArgvDeleter {
     void operator()(wchar_t** argv) const { LocalFree(argv); }
@@ -44,13 +45,13 @@ bool ActivatedRunningInstance() {
     HWND running = FindWindowW(L"mainWnd", nullptr);
     if (!running) return false;
     SendMessageW(running, kActivateMessage, 0, 0);
-    MessageBoxW(running, L"已打开一个quorvex。", L"提示", MB_OK);
+    MessageBoxW(running, (std::wstring(L"已打开一个") + kProductName + L"。").c_str(), kNoticeTitle, MB_OK);
     return true;
 }
 
 void PrepareSession() {
     HttpSession& session = HttpSession::Instance();
-    session.SetProduct(kProduct);
+    session.SetProduct(kProductNameUtf8);
     session.SetBaseUrl(deployment::ServiceUrl());
     session.Initialise();
 }

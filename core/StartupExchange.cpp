@@ -70,5 +70,5 @@ void StartupExchange::OnConfig(WPARAM wParam) {
 
 void StartupExchange::RequestConfig() {
     step_ = Step::Config;
-    HttpSession::Instance().Get("/helper/config", {{"name", "quorvex"}}, window_, kConfigDone);
+    RequestServerConfig(window_, kConfigDone);
 }

@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "platform/Path.h"
+#include "platform/Product.h"
 #include "platform/VersionInfo.h"
 
 namespace Crash {
@@ -61,7 +62,7 @@ bool StartDumper(DWORD threadId, EXCEPTION_POINTERS* pointers, PROCESS_INFORMATI
     int n = _snwprintf(g_commandLine, kCommandLineChars, L"\"%ls\" %lu %lu %0*I64X %ls %ls \"%ls\"",
                        g_dumperPath, GetCurrentProcessId(), threadId, static_cast<int>(2 * sizeof(void*)),
                        static_cast<DWORD64>(reinterpret_cast<ULONG_PTR>(pointers)),
-                       g_version, L"quorvex", g_fixerPath);
+                       g_version, kProductName, g_fixerPath);
     if (n < 0 || static_cast<size_t>(n) >= kCommandLineChars) return false;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);

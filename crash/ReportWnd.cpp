@@ -43,7 +43,7 @@ http::Parameters ReportWnd::UploadParameters() const {
     return {{"version", WideToUtf8(VersionInfo::Instance().VersionText())},
             {"system", WideToUtf8(system)},
             {"product", "fixer"},
-            {"exe_name", WideToUtf8(BaseName(ModulePath()))},
+            {"exe_name", WideToUtf8(NameWithoutExtension(ModulePath()))},
             {"bit", IsWindows64() ? "64" : "32"}};
 }
 
@@ -79,7 +79,7 @@ void ReportWnd::ShowProgress(const ProgressRecord& record) {
 void ReportWnd::FinishUpload() {
     if (progressBar) progressBar->SetValue(100);
     const wchar_t* text = restart ? L"软件由于未知原因崩溃了，已分析完成。开始重新启动它。" : L"已分析完成。";
-    ShowMessage(m_hWnd, text, L"提示", kMessageInfo);
+    ShowMessage(m_hWnd, text, kNoticeTitle, kMessageInfo);
     Close(IDOK);
     if (restart) Restart();
 }

@@ -23,7 +23,7 @@ int Enqueue(std::string url, http::Parameters parameters, HWND window, UINT done
 
 void HttpSessionBase::Initialise() {
     if (exeNameFromModule) {
-        exeName = WideToAnsi(BaseName(ModulePath()));
+        exeName = WideToAnsi(NameWithoutExtension(ModulePath()));
     } else {
         exeName = WideToUtf8(ReadMachineString(L"Software\\" + Utf8ToWide(product), L"ExeFile"));
     }

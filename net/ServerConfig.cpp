@@ -1,8 +1,10 @@
 #include "net/ServerConfig.h"
 
 #include "net/Deployment.h"
+#include "net/HttpSession.h"
 #include "net/Json.h"
 #include "platform/Opener.h"
+#include "platform/Product.h"
 #include "platform/Text.h"
 
 ServerConfig& ServerConfig::Instance() {
@@ -20,4 +22,8 @@ std::wstring ServerConfig::ChatUrl() const {
     // cannot open; anything but a web page is never handed to the shell.
     std::wstring kefu = Utf8ToWide(json::String(json::At(document_, {"data", "kefu"})));
     return IsWebAddress(kefu) ? kefu : deployment::ChatUrl();
+}
+
+void RequestServerConfig(HWND window, UINT doneMessage) {
+    HttpSession::Instance().Get("/helper/config", {{"name", kProductNameUtf8}}, window, doneMessage);
 }

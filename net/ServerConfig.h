@@ -4,6 +4,7 @@
 // UI thread only.
 #pragma once
 #include <json/json.h>
+#include <windows.h>
 
 #include <string>
 
@@ -24,3 +25,7 @@ public:
 private:
     Json::Value document_;
 };
+
+// Asks the service for "/helper/config" with the product's name; the answer
+// arrives as doneMessage, as with any HttpSession request.
+void RequestServerConfig(HWND window, UINT doneMessage);

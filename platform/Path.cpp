@@ -26,7 +26,7 @@ std::wstring FolderOf(const std::wstring& path) {
 
 std::wstring FileName(const std::wstring& path) { return AfterLast(path, L'\\'); }
 
-std::wstring BaseName(const std::wstring& path) {
+std::wstring NameWithoutExtension(const std::wstring& path) {
     std::wstring name = FileName(path);
     size_t dot = name.rfind(L'.');
     return dot == std::wstring::npos ? name : name.substr(0, dot);

@@ -8,7 +8,7 @@ std::wstring ModulePath();  // full path of the running executable
 std::wstring FolderOf(const std::wstring& path = L"");
 std::wstring FileName(const std::wstring& path);  // after the last "\", or the whole path
 // Between the last "\" and the last "." after it; the whole file name without a ".".
-std::wstring BaseName(const std::wstring& path);
+std::wstring NameWithoutExtension(const std::wstring& path);
 std::wstring AfterLast(const std::wstring& text, wchar_t c);  // the whole text when c is absent
 // After the last "." lower-cased; the whole path lower-cased without a ".".
 std::wstring ExtensionLower(const std::wstring& path);

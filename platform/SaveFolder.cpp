@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/Path.h"
+#include "platform/Product.h"
 #include "platform/UniqueHandle.h"
 
 // 0x1200a9: read & execute (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE).
@@ -91,8 +92,8 @@ std::wstring DefaultSaveFolder() {
     if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_DOCUMENTS | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
                                    documents)) &&
         documents[0])
-        return std::wstring(documents) + L"\\quorvex";
-    return L"C:\\quorvex";
+        return std::wstring(documents) + L"\\" + kProductName;
+    return std::wstring(L"C:\\") + kProductName;
 }
 
 bool PrepareSaveFolder(const std::wstring& path) {

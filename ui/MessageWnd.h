@@ -13,6 +13,9 @@
 // be found with FindWindowW(kMessageWndClass, kMessageWndClass).
 inline constexpr wchar_t kMessageWndClass[] = L"msgwnd";
 
+// The title of every notice and question the programs show.
+inline constexpr wchar_t kNoticeTitle[] = L"提示";
+
 // Button types.
 inline constexpr int kMessageQuestion = 0;  // OK and Cancel
 inline constexpr int kMessageInfo = 1;      // OK only

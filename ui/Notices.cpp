@@ -12,7 +12,6 @@ namespace {
 constexpr int kCancelled = 16;
 constexpr int kHostNotResolved = 3;
 constexpr int kConnectFailed = 1;
-const wchar_t kNoticeTitle[] = L"提示";
 const wchar_t kCheckNetwork[] = L"。请检查网络是否可行或者使用了代理服务器";
 
 }  // namespace

@@ -81,7 +81,7 @@ void DownloadWnd::Finish(const CompletionRecord& record) {
 // Every way out while a transfer runs (close button, Escape, Alt+F4) comes here.
 void DownloadWnd::AskToCancel() {
     asking = true;
-    int answer = ShowMessage(m_hWnd, L"是否要取消下载" + FileName(promptPath) + L"?", L"提示", kMessageQuestion);
+    int answer = ShowMessage(m_hWnd, L"是否要取消下载" + FileName(promptPath) + L"?", kNoticeTitle, kMessageQuestion);
     asking = false;
     if (answer != kMessageOk || finished) return;
     if (taskId >= 0) {

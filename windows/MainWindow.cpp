@@ -66,7 +66,7 @@ std::wstring SystemLabel() {
 std::wstring CustomerServiceLink(int featureIndex, const ServerConfig& config) {
     std::wstring system = SystemLabel() + L"_" + (IsWindows64() ? L"64位" : L"32位") + L"_售前";
     std::wstring product = L"Vantoro__" + Utf8ToWide(Windows::ProductKey(featureIndex));
-    std::wstring program = BaseName(ModulePath()) + L"_" + VersionInfo::Instance().VersionText();
+    std::wstring program = NameWithoutExtension(ModulePath()) + L"_" + VersionInfo::Instance().VersionText();
     return ChatLink(config.ChatUrl(), {system, product, L"空订单号", program, MachineId()});
 }
 
@@ -140,5 +140,5 @@ void MainWindow::OnControlClick(CControlUI* sender) {
 
 void MainWindow::OpenCustomerService() {
     if (hooks.openLink(CustomerServiceLink(featureIndex, ServerConfig::Instance()))) return;
-    ShowMessage(m_hWnd, L"打开浏览器失败，请从支付账单中联系客服。", L"提示", kMessageInfo);
+    ShowMessage(m_hWnd, L"打开浏览器失败，请从支付账单中联系客服。", kNoticeTitle, kMessageInfo);
 }

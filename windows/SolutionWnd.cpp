@@ -7,10 +7,12 @@
 #include "net/Deployment.h"
 #include "net/HttpSession.h"
 #include "net/RequestQueue.h"
+#include "net/ServerConfig.h"
 #include "net/Sha256.h"
 #include "platform/Opener.h"
 #include "platform/Path.h"
 #include "platform/Process.h"
+#include "platform/Product.h"
 #include "platform/SaveFolder.h"
 #include "platform/Shell.h"
 #include "platform/Text.h"
@@ -27,9 +29,7 @@ namespace Windows {
 
 namespace {
 
-const char kProductName[] = "quorvex";
 const char kListPath[] = "/helper/solution";
-const wchar_t kNoticeTitle[] = L"提示";
 
 // A row starts with the template's "开始下载".
 const wchar_t kOpen[] = L"打开";
@@ -94,7 +94,7 @@ void SolutionWnd::InitWindow() {
     pluginCombo = m_PaintManager.Find<CComboUI>(L"plugincombo");
     workingList = m_PaintManager.Find<CListUI>(L"workinglst");
     if (saveFolder.empty()) saveFolder = DefaultSaveFolder();
-    HttpSession::Instance().Get("/helper/config", {{"name", kProductName}}, m_hWnd, kConfigDone);
+    RequestServerConfig(m_hWnd, kConfigDone);
     if (typeTab) typeTab->SelectItem(0);
 }
 
@@ -164,7 +164,7 @@ void SolutionWnd::Confirm() {
     versionId = versionCombo->GetItemTag(versionCombo->GetCurSel());
     pluginId = hasPlugins && pluginCombo->GetCurSel() >= 0 ? pluginCombo->GetItemTag(pluginCombo->GetCurSel()) : -1;
     HttpSession::Instance().Get(kListPath,
-                                {{"name", kProductName},
+                                {{"name", kProductNameUtf8},
                                  {"versionid", std::to_string(versionId)},
                                  {"pluginid", std::to_string(pluginId)}},
                                 m_hWnd, kListDone);

@@ -68,7 +68,8 @@ void SetSecurity(CURL* curl, const std::string& url) {
     curl_easy_setopt(curl, CURLOPT_SSL_OPTIONS, (long)CURLSSLOPT_REVOKE_BEST_EFFORT);
 }
 
-std::string BaseName(const std::string& path) {
+// A file part's name as the service sees it: its path after the last "/" or "\".
+std::string LastSegment(const std::string& path) {
     size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
@@ -235,7 +236,7 @@ Response Session::Perform(Method method) {
                     return response;
                 }
                 curl_mime_data_cb(mp, size.QuadPart, &FilePartReader::Read, &FilePartReader::Seek, nullptr, reader.get());
-                curl_mime_filename(mp, BaseName(part.value).c_str());
+                curl_mime_filename(mp, LastSegment(part.value).c_str());
                 curl_mime_type(mp, "application/octet-stream");
                 transfer.readers.push_back(std::move(reader));
             }

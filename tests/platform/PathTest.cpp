@@ -28,14 +28,14 @@ TEST(Path, ModulePathIsThisExecutable) {
     EXPECT_TRUE(Exists(ModulePath()));
 }
 
-TEST(Path, FileAndBaseNames) {
+TEST(Path, FileNamesWithAndWithoutExtension) {
     EXPECT_EQ(FileName(L"C:\\a\\b.exe"), L"b.exe");
     EXPECT_EQ(FileName(L"C:\\a\\"), L"");
     EXPECT_EQ(FileName(L"b.exe"), L"b.exe");
-    EXPECT_EQ(BaseName(L"C:\\a\\b.c.exe"), L"b.c");
-    EXPECT_EQ(BaseName(L"b.exe"), L"b");
-    EXPECT_EQ(BaseName(L"C:\\a\\b"), L"b");
-    EXPECT_EQ(BaseName(L"C:\\a.d\\b"), L"b");  // a dot in a folder name is not an extension
+    EXPECT_EQ(NameWithoutExtension(L"C:\\a\\b.c.exe"), L"b.c");
+    EXPECT_EQ(NameWithoutExtension(L"b.exe"), L"b");
+    EXPECT_EQ(NameWithoutExtension(L"C:\\a\\b"), L"b");
+    EXPECT_EQ(NameWithoutExtension(L"C:\\a.d\\b"), L"b");  // a dot in a folder name is not an extension
     EXPECT_EQ(AfterLast(L"x=1=2", L'='), L"2");
     EXPECT_EQ(AfterLast(L"x12", L'='), L"x12");
 }
