@@ -625,7 +625,8 @@ TEST(Keyboard, WindowOpensFocusedOnItsDefaultButtonOrFirstControl) {
     } cases[] = {
         {kFocusWalk, L"okbtn"},  // the default button
         {kButtons, L"okbtn"},    // the first control that is not the close button
-        {LR"(<Window size="200,100"><HorizontalLayout><Button name="closebtn" width="42"/></HorizontalLayout></Window>)",
+        {LR"(<Window size="200,100" defaultbutton="okbtn"><HorizontalLayout><Button name="minbtn" width="42"/>
+           <Button name="closebtn" width="42"/><Button name="okbtn" width="42" visible="false"/></HorizontalLayout></Window>)",
          L"<none>"},
     };
     for (const auto& c : cases) {
@@ -633,6 +634,11 @@ TEST(Keyboard, WindowOpensFocusedOnItsDefaultButtonOrFirstControl) {
         ASSERT_TRUE(w.Open());
         EXPECT_EQ(FocusName(w), c.focus);
         EXPECT_FALSE(w.GetPaintManager().IsFocusMarkShown());
+        if (CControlUI* late = w.Find(L"okbtn"); late && !late->IsVisible()) {
+            late->SetVisible(true);  // a button that comes later is the first focus then
+            w.GetPaintManager().UpdateLayout();
+            EXPECT_EQ(FocusName(w), L"okbtn");
+        }
         DestroyWindow(w.GetHWND());
     }
 }

@@ -103,10 +103,14 @@ namespace Focus {
 
 CControlUI* InitialStop(CControlUI* root, CControlUI* defaultButton) {
     if (TakesFocus(defaultButton)) return defaultButton;
-    // The close button of the caption is the last thing a window is opened for.
+    // The caption's window buttons are the last thing a window is opened for.
+    auto windowButton = [](const CControlUI* c) {
+        const CDuiString& name = c->GetName();
+        return name == L"closebtn" || name == L"minbtn" || name == L"maxbtn" || name == L"restorebtn";
+    };
     CControlUI* first = NextTabStop(root, nullptr, true);
     for (CControlUI* stop = first; stop;) {
-        if (stop->GetName() != L"closebtn") return stop;
+        if (!windowButton(stop)) return stop;
         stop = NextTabStop(root, stop, true);
         if (stop == first) break;
     }
@@ -209,10 +213,13 @@ void CPaintManagerUI::FocusByKeyboard(CControlUI* control) {
 
 void CPaintManagerUI::SettleFocus() {
     if (!root_) return;
-    if (initialFocus_) {
-        initialFocus_ = false;
-        if (!focus_) PlaceFocus(Focus::InitialStop(root_.get(), FindControl(defaultButton_)));
+    // Until the window has a stop (the check window's button comes later).
+    if (initialFocus_ && !focus_) {
+        CControlUI* first = Focus::InitialStop(root_.get(), FindControl(defaultButton_));
+        initialFocus_ = first == nullptr;
+        if (first) PlaceFocus(first);
     }
+    if (focus_) initialFocus_ = false;
     CControlUI* anchor = focusAnchor_;
     focusAnchor_ = nullptr;
     if (anchor && !Focus::TakesFocus(focus_)) PlaceFocus(Focus::NextTabStop(root_.get(), anchor, true));

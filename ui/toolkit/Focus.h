@@ -22,7 +22,8 @@ CControlUI* NextTabStop(CControlUI* root, CControlUI* from, bool forward);
 // a list. Null when the arrow does not move the focus.
 CControlUI* ArrowTarget(CControlUI* root, CControlUI* from, UINT key);
 // Where a window's focus starts: the default button, or else the first tab
-// stop that is not the caption's close button. Null when there is none.
+// stop that is not one of the caption's window buttons (closebtn, minbtn,
+// maxbtn, restorebtn). Null when there is none.
 CControlUI* InitialStop(CControlUI* root, CControlUI* defaultButton);
 // The access key a control's text shows as a bracketed letter or digit at its
 // end ("重启程序 (R)"), upper case; 0 when it shows none.

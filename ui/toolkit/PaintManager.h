@@ -137,8 +137,9 @@ public:
     // The control is being hidden, disabled or removed (anchor: where it
     // stood in layout order, still in the tree). Focus inside it moves on to
     // the next tab stop after anchor at the next layout, when the stops have
-    // their places; and a window's first layout focuses the default button,
-    // or else its first tab stop other than the close button.
+    // their places. A window's first focus is placed at the first layout that
+    // finds a stop: the default button, or else the first tab stop other than
+    // the caption's window buttons.
     void FocusMayLeave(CControlUI* control, CControlUI* anchor);
     CControlUI* GetHot() const { return hot_; }
 
