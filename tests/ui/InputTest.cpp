@@ -474,6 +474,7 @@ TEST(Keyboard, TabWalksEnabledVisibleControlsInLayoutOrder) {
     TestWindow w(kFocusWalk);
     ASSERT_TRUE(w.Open());
     HWND edit = w.Find<CRichEditUI>(L"edit")->GetHostWindow();
+    w.GetPaintManager().SetFocus(nullptr);  // from no focus
     // An option group is one stop, at its selected option; disabled, hidden
     // and plain controls are none.
     std::vector<std::wstring> forward{L"closebtn", L"okbtn", L"b", L"free", L"combo", L"edit", L"closebtn"};
@@ -502,6 +503,7 @@ TEST(Keyboard, SpaceEnterAndArrowsPressPickAndMove) {
     TestWindow w(kFocusWalk);
     ASSERT_TRUE(w.Open());
     HWND hwnd = w.GetHWND();
+    w.GetPaintManager().SetFocus(nullptr);
     // Enter with nothing focused, or a control that takes no keys, presses the default button.
     PostKey(hwnd, VK_RETURN);
     EXPECT_EQ(w.Count(L"click", L"okbtn"), 1u);
@@ -543,6 +545,11 @@ TEST(Keyboard, SpaceEnterAndArrowsPressPickAndMove) {
     EXPECT_EQ(FocusName(w), L"combo");
     EXPECT_EQ(w.Find<CComboUI>(L"combo")->GetCurSel(), 1);
     EXPECT_EQ(w.Count(L"click", L"okbtn"), 4u);
+    // Held down, Space repeats its key-down (bit 30 set): still one press.
+    w.Find(L"okbtn")->SetFocus();
+    for (LPARAM repeat : {0, 1 << 30, 1 << 30}) PostMessageW(hwnd, WM_KEYDOWN, VK_SPACE, 1 | repeat);
+    PostKey(hwnd, VK_SPACE);
+    EXPECT_EQ(w.Count(L"click", L"okbtn"), 6u);
     DestroyWindow(hwnd);
 }
 
@@ -558,6 +565,7 @@ TEST(Keyboard, UpAndDownMoveBetweenTheRowsOfAListAndScrollThemIn) {
                 if (c == row(i)) return i;
         return -1;
     };
+    w.GetPaintManager().SetFocus(nullptr);
     EXPECT_EQ(Walk(w, 2), (std::vector<std::wstring>{L"go", L"more"}));
     EXPECT_EQ(focusedRow(), 0);
     PostKey(w.GetHWND(), VK_UP);  // nothing above the first row
@@ -592,4 +600,153 @@ TEST(ClickBeforeFirstPaint, FindsItsButton) {
     SendMessageW(early.GetHWND(), WM_LBUTTONUP, 0, at);
     EXPECT_EQ(early.Count(L"click", L"okbtn"), 1u);
     DestroyWindow(early.GetHWND());
+}
+
+namespace {
+
+// Dropped by its container: the container's list must no longer name it.
+class FreedProbe : public CButtonUI {
+public:
+    ~FreedProbe() override { Freed().push_back(this); }
+    static std::vector<const void*>& Freed() {
+        static std::vector<const void*> freed;
+        return freed;
+    }
+};
+
+}  // namespace
+
+extern "C" void* notifyWinEventSlot __asm__(IMPORT_SLOT(NotifyWinEvent, 16));
+
+TEST(Keyboard, WindowOpensFocusedOnItsDefaultButtonOrFirstControl) {
+    const struct {
+        const wchar_t* layout;
+        const wchar_t* focus;
+    } cases[] = {
+        {kFocusWalk, L"okbtn"},  // the default button
+        {kButtons, L"okbtn"},    // the first control that is not the close button
+        {LR"(<Window size="200,100" defaultbutton="okbtn"><HorizontalLayout><Button name="minbtn" width="42"/>
+           <Button name="closebtn" width="42"/><Button name="okbtn" width="42" visible="false"/></HorizontalLayout></Window>)",
+         L"<none>"},
+    };
+    for (const auto& c : cases) {
+        TestWindow w(c.layout);
+        ASSERT_TRUE(w.Open());
+        EXPECT_EQ(FocusName(w), c.focus);
+        EXPECT_FALSE(w.GetPaintManager().IsFocusMarkShown());
+        if (CControlUI* late = w.Find(L"okbtn"); late && !late->IsVisible()) {
+            late->SetVisible(true);  // a button that comes later is the first focus then
+            w.GetPaintManager().UpdateLayout();
+            EXPECT_EQ(FocusName(w), L"okbtn");
+        }
+        DestroyWindow(w.GetHWND());
+    }
+}
+
+TEST(Keyboard, FocusMovesOnWhenItsControlIsHiddenDisabledOrRemoved) {
+    const wchar_t layout[] = LR"(<Window size="400,200"><VerticalLayout name="outer">
+      <TabLayout name="tabs" height="40">
+        <HorizontalLayout><Button name="p0" width="80"/></HorizontalLayout>
+        <HorizontalLayout><Button name="p1" width="80"/></HorizontalLayout></TabLayout>
+      <HorizontalLayout name="row" height="40">
+        <Button name="one" width="80"/><Button name="two" width="80"/><Button name="three" width="80"/></HorizontalLayout>
+      <Button name="last" height="30"/><Control/></VerticalLayout></Window>)";
+    auto remove = [](TestWindow& w, const wchar_t* name) {
+        CControlUI* gone = w.Find(name);
+        static_cast<CContainerUI*>(gone->GetParent())->Remove(gone);
+    };
+    const struct {
+        const wchar_t* focused;
+        std::function<void(TestWindow&)> change;
+        const wchar_t* then;
+    } cases[] = {
+        {L"p0", [](TestWindow& w) { w.Find<CTabLayoutUI>(L"tabs")->SelectItem(1); }, L"p1"},
+        {L"two", [](TestWindow& w) { w.Find(L"two")->SetEnabled(false); }, L"three"},
+        {L"two", [](TestWindow& w) { w.Find(L"row")->SetEnabled(false); }, L"last"},
+        {L"two", [&](TestWindow& w) { remove(w, L"two"); }, L"three"},
+        {L"three", [&](TestWindow& w) { remove(w, L"three"); }, L"last"},
+        {L"two", [&](TestWindow& w) { remove(w, L"row"); }, L"last"},
+        {L"one", [](TestWindow& w) { w.Find<CContainerUI>(L"row")->RemoveAll(); }, L"last"},
+    };
+    for (const auto& c : cases) {
+        TestWindow w(layout);
+        ASSERT_TRUE(w.Open());
+        w.Find(c.focused)->SetFocus();
+        c.change(w);
+        PostKey(w.GetHWND(), VK_SHIFT);  // input lays the window out first
+        EXPECT_EQ(FocusName(w), c.then) << "from " << std::string(c.focused, c.focused + wcslen(c.focused));
+        DestroyWindow(w.GetHWND());
+    }
+}
+
+TEST(Keyboard, AccessKeysOfTheReportWindowPressTheirOptions) {
+    uitest::UseFolder(L"" UI_DUMPER_LAYOUTS);
+    TestWindow w(L"ReportUI.xml");
+    ASSERT_TRUE(w.Open());
+    ASSERT_TRUE(w.IsLayoutLoaded());
+    auto* report = w.Find<COptionUI>(L"reportBugOpt");
+    auto* restart = w.Find<COptionUI>(L"rebootSoftOpt");
+    ASSERT_TRUE(report->IsSelected() && restart->IsSelected());
+    // Alt+S as the system sends it, and R typed with the focus on a button.
+    PostMessageW(w.GetHWND(), WM_SYSCHAR, L's', 1 << 29);
+    uitest::Pump(40);
+    EXPECT_FALSE(report->IsSelected());
+    EXPECT_EQ(FocusName(w), L"reportBugOpt");
+    EXPECT_TRUE(w.GetPaintManager().IsFocusMarkShown());
+    PostMessageW(w.GetHWND(), WM_CHAR, L'R', 1);
+    PostMessageW(w.GetHWND(), WM_SYSCHAR, L'x', 1 << 29);  // no such key: nothing
+    uitest::Pump(40);
+    EXPECT_FALSE(restart->IsSelected());
+    EXPECT_FALSE(report->IsSelected());
+    EXPECT_EQ(FocusName(w), L"rebootSoftOpt");
+    DestroyWindow(w.GetHWND());
+}
+
+TEST(Combo, AltDownOpensTheDropDownWithoutPicking) {
+    TestWindow w(kCombo);
+    ASSERT_TRUE(w.Open());
+    auto* combo = w.Find<CComboUI>(L"combo");
+    combo->SetFocus();
+    w.onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType != L"dropdown") return;
+        combo->CloseDropDown();
+        w.Close(1);
+    };
+    PostMessageW(w.GetHWND(), WM_SYSKEYDOWN, VK_DOWN, 1 | (1 << 29));
+    EXPECT_EQ(w.ShowModal(), 1u);
+    EXPECT_EQ(combo->GetCurSel(), 0);
+}
+
+TEST(Keyboard, ADestroyedContainerNamesNoFreedChildWhenFocusMoves) {
+    TestWindow w(kOptionRow);
+    ASSERT_TRUE(w.Open());
+    auto* row = w.Find<CContainerUI>(L"row");
+    FreedProbe* probes[3] = {new FreedProbe, new FreedProbe, new FreedProbe};
+    for (FreedProbe* p : probes) {
+        p->SetFixedWidth(60);
+        row->Add(p);
+    }
+    w.GetPaintManager().UpdateLayout();
+    probes[1]->SetFocus();
+    // A reader that walks the tree at each focus event.
+    static CContainerUI* watched;
+    static int events, namingFreed;
+    watched = row, events = namingFreed = 0;
+    struct Reader {
+        static void WINAPI Hear(DWORD, HWND, LONG, LONG) {
+            ++events;
+            for (int i = 0; i < watched->GetCount(); ++i) {
+                auto& freed = FreedProbe::Freed();
+                if (std::find(freed.begin(), freed.end(), watched->GetItemAt(i)) != freed.end()) ++namingFreed;
+            }
+        }
+    };
+    {
+        uitest::ImportHook hook(&notifyWinEventSlot, reinterpret_cast<void*>(&Reader::Hear));
+        w.Find<CContainerUI>(L"outer")->Remove(row);
+    }
+    EXPECT_GE(events, 1);
+    EXPECT_EQ(namingFreed, 0);
+    FreedProbe::Freed().clear();
+    DestroyWindow(w.GetHWND());
 }

@@ -202,6 +202,7 @@ TEST(Render, FocusMarkShowsAfterTabOnBlueAndOnWhiteAndHidesAtAPress) {
     </VerticalLayout></Window>)");
     ASSERT_TRUE(w.Open());
     ShowWindow(w.GetHWND(), SW_SHOWNA);
+    w.GetPaintManager().SetFocus(nullptr);  // Tab starts from no focus
     // The ring's two lines and the inside at the left edge's middle.
     auto edge = [&](const wchar_t* name) {
         UpdateWindow(w.GetHWND());

@@ -63,6 +63,8 @@ void CButtonUI::DoEvent(TEventUI& event) {
             return;
         }
         case UIEVENT_KEYDOWN:
+            // A held Space repeats its key-down; it is one press all the same.
+            if (event.chKey == VK_SPACE && (event.lParam & (1 << 30))) return;
             if (event.chKey == VK_SPACE || event.chKey == VK_RETURN) Activate();
             return;
         default:

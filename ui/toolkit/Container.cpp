@@ -7,8 +7,26 @@
 
 namespace DuiLib {
 
+namespace {
+
+// The last control of the subtree in layout order.
+CControlUI* LastInTree(CControlUI* control) {
+    CControlUI* last = control;
+    control->FindControl([&last](CControlUI* c) {
+        last = c;
+        return false;
+    });
+    return last;
+}
+
+}  // namespace
+
 CContainerUI::~CContainerUI() {
-    for (CControlUI* item : items_) delete item;
+    // Each deletion may tell readers of a focus change; they must not find the
+    // deleted ones still listed.
+    std::vector<CControlUI*> items;
+    items.swap(items_);
+    for (CControlUI* item : items) delete item;
 }
 
 bool CContainerUI::Add(CControlUI* control) { return CContainerUI::AddAt(control, static_cast<int>(items_.size())); }
@@ -25,6 +43,8 @@ bool CContainerUI::AddAt(CControlUI* control, int index) {
 bool CContainerUI::Remove(CControlUI* control) {
     auto it = std::find(items_.begin(), items_.end(), control);
     if (it == items_.end()) return false;
+    // Focus inside it goes on from where it stood in the layout.
+    if (manager_) manager_->FocusMayLeave(control, it == items_.begin() ? this : LastInTree(*(it - 1)));
     items_.erase(it);
     NeedUpdate();
     Invalidate();

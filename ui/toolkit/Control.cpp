@@ -39,9 +39,8 @@ void CControlUI::RemoveCustomAttribute(std::wstring_view name) {
 
 void CControlUI::SetVisible(bool visible) {
     if (visible_ == visible) return;
-    bool hadFocus = IsFocused();
     visible_ = visible;
-    if (hadFocus && !visible && manager_) manager_->SetFocus(nullptr);
+    if (!visible && manager_) manager_->FocusMayLeave(this, this);
     NeedParentUpdate();
 }
 
@@ -54,6 +53,7 @@ bool CControlUI::IsVisibleInTree() const {
 void CControlUI::SetEnabled(bool enabled) {
     if (enabled_ == enabled) return;
     enabled_ = enabled;
+    if (!enabled && manager_) manager_->FocusMayLeave(this, this);
     Invalidate();
 }
 

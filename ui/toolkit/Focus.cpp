@@ -101,6 +101,39 @@ CControlUI* RowNeighbour(CControlUI* from, bool down) {
 
 namespace Focus {
 
+CControlUI* InitialStop(CControlUI* root, CControlUI* defaultButton) {
+    if (TakesFocus(defaultButton)) return defaultButton;
+    // The caption's window buttons are the last thing a window is opened for.
+    auto windowButton = [](const CControlUI* c) {
+        const CDuiString& name = c->GetName();
+        return name == L"closebtn" || name == L"minbtn" || name == L"maxbtn" || name == L"restorebtn";
+    };
+    CControlUI* first = NextTabStop(root, nullptr, true);
+    for (CControlUI* stop = first; stop;) {
+        if (!windowButton(stop)) return stop;
+        stop = NextTabStop(root, stop, true);
+        if (stop == first) break;
+    }
+    return nullptr;
+}
+
+wchar_t AccessKey(const CControlUI* control) {
+    // "发送错误报告 (S)": a letter or digit in brackets closing the text.
+    const CDuiString text = control->GetText();
+    if (text.size() < 3 || text.back() != L')' || text[text.size() - 3] != L'(') return 0;
+    wchar_t key = text[text.size() - 2];
+    if (key >= L'a' && key <= L'z') key = static_cast<wchar_t>(key - L'a' + L'A');
+    bool usable = (key >= L'A' && key <= L'Z') || (key >= L'0' && key <= L'9');
+    return usable ? key : 0;
+}
+
+CControlUI* AccessKeyTarget(CControlUI* root, wchar_t key) {
+    if (key >= L'a' && key <= L'z') key = static_cast<wchar_t>(key - L'a' + L'A');
+    for (CControlUI* c : TreeOrder(root))
+        if (TakesFocus(c) && !dynamic_cast<CRichEditUI*>(c) && AccessKey(c) == key) return c;
+    return nullptr;
+}
+
 bool TakesFocus(const CControlUI* control) {
     if (!control || !control->IsVisibleInTree() || !control->IsEnabledInTree() || IsEmptyRect(control->GetPos()))
         return false;
@@ -161,16 +194,35 @@ void CPaintManagerUI::ShowFocusMark(bool shown) {
     if (focus_) focus_->Invalidate();
 }
 
-void CPaintManagerUI::FocusByKeyboard(CControlUI* control) {
-    if (!control) return;
+void CPaintManagerUI::PlaceFocus(CControlUI* control) {
     // Keys typed into a hosted edit go to its window; the others to ours.
     HWND keys = ::GetFocus();
     if (!dynamic_cast<CRichEditUI*>(control) && keys && IsChild(hwnd_, keys)) ::SetFocus(hwnd_);
-    for (CControlUI* c = control->GetParent(); c; c = c->GetParent())
-        if (auto* container = dynamic_cast<CContainerUI*>(c); container && container->HasScrollBar())
-            container->EnsureVisible(control);
+    if (control)
+        for (CControlUI* c = control->GetParent(); c; c = c->GetParent())
+            if (auto* container = dynamic_cast<CContainerUI*>(c); container && container->HasScrollBar())
+                container->EnsureVisible(control);
     SetFocus(control);
+}
+
+void CPaintManagerUI::FocusByKeyboard(CControlUI* control) {
+    if (!control) return;
+    PlaceFocus(control);
     ShowFocusMark(true);
+}
+
+void CPaintManagerUI::SettleFocus() {
+    if (!root_) return;
+    // Until the window has a stop (the check window's button comes later).
+    if (initialFocus_ && !focus_) {
+        CControlUI* first = Focus::InitialStop(root_.get(), FindControl(defaultButton_));
+        initialFocus_ = first == nullptr;
+        if (first) PlaceFocus(first);
+    }
+    if (focus_) initialFocus_ = false;
+    CControlUI* anchor = focusAnchor_;
+    focusAnchor_ = nullptr;
+    if (anchor && !Focus::TakesFocus(focus_)) PlaceFocus(Focus::NextTabStop(root_.get(), anchor, true));
 }
 
 bool CPaintManagerUI::HandleFocusKey(UINT key) {
@@ -191,6 +243,14 @@ bool CPaintManagerUI::HandleFocusKey(UINT key) {
     CControlUI* button = FindControl(defaultButton_);
     if (!Focus::TakesFocus(button)) return false;
     button->Activate();
+    return true;
+}
+
+bool CPaintManagerUI::HandleAccessKey(wchar_t key) {
+    CControlUI* target = root_ ? Focus::AccessKeyTarget(root_.get(), key) : nullptr;
+    if (!target) return false;
+    FocusByKeyboard(target);
+    target->Activate();  // last: a click handler may close the window
     return true;
 }
 

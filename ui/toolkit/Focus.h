@@ -21,6 +21,15 @@ CControlUI* NextTabStop(CControlUI* root, CControlUI* from, bool forward);
 // its group (wrapping), or the matching control of the row above or below in
 // a list. Null when the arrow does not move the focus.
 CControlUI* ArrowTarget(CControlUI* root, CControlUI* from, UINT key);
+// Where a window's focus starts: the default button, or else the first tab
+// stop that is not one of the caption's window buttons (closebtn, minbtn,
+// maxbtn, restorebtn). Null when there is none.
+CControlUI* InitialStop(CControlUI* root, CControlUI* defaultButton);
+// The access key a control's text shows as a bracketed letter or digit at its
+// end ("重启程序 (R)"), upper case; 0 when it shows none.
+wchar_t AccessKey(const CControlUI* control);
+// The first tab stop whose access key is key (either case); null for none.
+CControlUI* AccessKeyTarget(CControlUI* root, wchar_t key);
 
 }  // namespace Focus
 }  // namespace DuiLib

@@ -1,5 +1,7 @@
 // CPaintManagerUI's input dispatch: mouse and keyboard messages become
 // events of the control under the mouse, the captured one or the focused one.
+// Tab, arrows, Enter and access keys (Alt+letter) are the focus's (Focus.cpp);
+// Alt+Down opens a combo here; Space and Enter go to the focused control.
 #include "ui/toolkit/PaintManager.h"
 
 #include <windowsx.h>
@@ -122,9 +124,20 @@ bool CPaintManagerUI::HandleInput(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESU
             result = TRUE;
             return true;
         }
+        case WM_SYSKEYDOWN:
+            // Alt+Down and Alt+Up open the focused combo's list, as F4 does;
+            // the other Alt keys (Alt+F4) stay the system's.
+            if ((wParam == VK_DOWN || wParam == VK_UP) && (lParam & (1 << 29)) && dynamic_cast<CComboUI*>(focus_)) {
+                focus_->Activate();
+                return true;
+            }
+            return false;
+        case WM_SYSCHAR:
+            return HandleAccessKey(static_cast<wchar_t>(wParam));
         case WM_KEYDOWN:
         case WM_CHAR: {
             if (uMsg == WM_KEYDOWN && HandleFocusKey(static_cast<UINT>(wParam))) return true;
+            if (uMsg == WM_CHAR && HandleAccessKey(static_cast<wchar_t>(wParam))) return true;
             if (!focus_) return false;
             TEventUI event = MakeEvent(uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR, focus_, POINT{}, wParam,
                                        lParam);

@@ -98,7 +98,8 @@ void CPaintManagerUI::Init(HWND hwnd) {
 
 bool CPaintManagerUI::AttachDialog(CControlUI* root) {
     if (!root) return false;
-    hot_ = capture_ = focus_ = nullptr;
+    hot_ = capture_ = focus_ = focusAnchor_ = nullptr;
+    initialFocus_ = true;
     root_.reset(root);
     if (roundCorner_.cx > 0 && root->GetBorderRound().cx == 0) root->SetBorderRound(roundCorner_);
     root->SetManager(this, nullptr, true);
@@ -320,6 +321,7 @@ void CPaintManagerUI::UpdateLayout() {
     }
     needUpdate_ = false;
     SyncHostedEdits();
+    SettleFocus();
 }
 
 bool CPaintManagerUI::PaintBuffer(const RECT& area, RECT& painted) {
@@ -360,12 +362,22 @@ bool CPaintManagerUI::RenderToPixels(std::vector<uint32_t>& pixels, int& width, 
 void CPaintManagerUI::ReapObjects(CControlUI* control) {
     if (hot_ && IsDescendant(hot_, control)) hot_ = nullptr;
     if (capture_ && IsDescendant(capture_, control)) capture_ = nullptr;
+    // Where focus moves on from: the nearest place still in the tree.
+    if (focusAnchor_ && IsDescendant(focusAnchor_, control)) focusAnchor_ = control->GetParent();
     if (focus_ && IsDescendant(focus_, control)) {
+        if (!focusAnchor_) focusAnchor_ = control->GetParent();
+        needUpdate_ = true;
         focus_ = nullptr;
         FocusChanged();
     }
     if (toolTipFor_ && IsDescendant(toolTipFor_, control)) toolTipFor_ = nullptr;
     KillTimers(control);
+}
+
+void CPaintManagerUI::FocusMayLeave(CControlUI* control, CControlUI* anchor) {
+    if (!focus_ || !IsDescendant(focus_, control)) return;
+    focusAnchor_ = anchor;
+    NeedUpdate();
 }
 
 void CPaintManagerUI::RegisterHostedEdit(CRichEditUI* edit) {
@@ -454,6 +466,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         case WM_SETCURSOR:
         case WM_KEYDOWN:
         case WM_CHAR:
+        case WM_SYSKEYDOWN:
+        case WM_SYSCHAR:
             return HandleInput(uMsg, wParam, lParam, result);
         case WM_TIMER: {
             auto it = std::find_if(timers_.begin(), timers_.end(),

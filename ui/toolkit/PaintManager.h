@@ -134,6 +134,13 @@ public:
     // Enter presses this button unless the focused control takes Enter itself
     // (the layout's "defaultbutton").
     void SetDefaultButton(std::wstring_view name) { defaultButton_ = name; }
+    // The control is being hidden, disabled or removed (anchor: where it
+    // stood in layout order, still in the tree). Focus inside it moves on to
+    // the next tab stop after anchor at the next layout, when the stops have
+    // their places. A window's first focus is placed at the first layout that
+    // finds a stop: the default button, or else the first tab stop other than
+    // the caption's window buttons.
+    void FocusMayLeave(CControlUI* control, CControlUI* anchor);
     CControlUI* GetHot() const { return hot_; }
 
     void Invalidate();
@@ -175,8 +182,11 @@ private:
     void SetHot(CControlUI* control, POINT pt);
     // Focus.cpp
     bool HandleFocusKey(UINT key);
+    bool HandleAccessKey(wchar_t key);
     void FocusByKeyboard(CControlUI* control);
     void FocusChanged();
+    void SettleFocus();  // after a layout
+    void PlaceFocus(CControlUI* control);
     void ShowFocusMark(bool shown);
     void PaintFocusMark(const Canvas& canvas, const RECT& clip);
     void SyncHostedEdits();
@@ -211,6 +221,8 @@ private:
     CControlUI* capture_ = nullptr;
     CControlUI* focus_ = nullptr;
     bool focusMark_ = false;
+    CControlUI* focusAnchor_ = nullptr;  // set while focus waits to move on
+    bool initialFocus_ = true;
     CDuiString defaultButton_;
     bool trackingMouse_ = false;
 

@@ -171,6 +171,7 @@ TEST_F(AccessibleTest, DefaultActionsArriveAsTheControlsOwnClicks) {
 }
 
 TEST_F(AccessibleTest, FocusEventLeadsTheReaderToTheFocusedControl) {
+    window.GetPaintManager().SetFocus(nullptr);  // away from the first focus
     FocusEvents().clear();
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, nullptr, OnFocusEvent,
                                          GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
