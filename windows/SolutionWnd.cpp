@@ -275,7 +275,7 @@ void SolutionWnd::StartDiskChecks() {
             for (const DiskCheck& check : checks) {
                 try {
                     if (Sha256::OfFile(check.path) != check.sha256) continue;
-                    auto record = std::make_unique<std::wstring>(check.path);
+                    auto record = std::make_unique<DiskCheck>(check);
                     if (!PostRecord(window, kCheckDone, record, 0)) return;  // the page is gone
                 } catch (const std::exception&) {
                 }
@@ -286,10 +286,13 @@ void SolutionWnd::StartDiskChecks() {
 }
 
 void SolutionWnd::OnDiskCheck(WPARAM wParam) {
-    auto path = TakeRecord<std::wstring>(wParam);
-    for (int i = 0; path && workingList && i < workingList->GetCount(); ++i) {
+    // A list asked for again may name the same file with another digest.
+    auto checked = TakeRecord<DiskCheck>(wParam);
+    for (int i = 0; checked && workingList && i < workingList->GetCount(); ++i) {
         CControlUI* button = m_PaintManager.FindSubControlByName(workingList->GetItemAt(i), L"godownbtn");
-        if (button && button->GetCustomAttribute(L"savePath") == *path) MarkDownloaded(button);
+        if (button && button->GetCustomAttribute(L"savePath") == checked->path &&
+            _stricmp(LoadCheck(button, L"").sha256.c_str(), checked->sha256.c_str()) == 0)
+            MarkDownloaded(button);
     }
 }
 

@@ -245,9 +245,9 @@ TEST_F(ReportWndTest, TheKeyboardAloneChoosesDescribesAndConfirms) {
         PostMessageW(window, WM_KEYDOWN, key, 0);
         test::Pump(50);
     };
-    // Close button, then the two choices: Space clears the restart.
-    for (int i = 0; i < 3; ++i) press(VK_TAB);
-    press(VK_SPACE);
+    // Alt+R, wherever the window's first focus went, clears the restart and stays on it.
+    PostMessageW(window, WM_SYSCHAR, L'r', 1 << 29);
+    test::Pump(50);
     EXPECT_FALSE(dynamic_cast<DuiLib::COptionUI*>(test::ControlOf(window, L"rebootSoftOpt"))->IsSelected());
     FinishAnalysis();
     press(VK_TAB);
