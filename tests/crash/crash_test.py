@@ -38,6 +38,15 @@ FRAME = ADDRESS + r" \[[^]\n]+\+0x[0-9A-F]+\]"
 REGISTRY_VIEW = ["/reg:64"] if X64 else []
 
 
+def stand_in_dumper(folder_name):
+    """A copy of the stand-in Dumper in a folder of its own under RUNS; its path."""
+    folder = os.path.join(RUNS, folder_name)
+    os.makedirs(folder, exist_ok=True)
+    dumper = os.path.join(folder, "dumper.exe")
+    shutil.copy(os.path.join(BIN, "dumper_stand_in.exe"), dumper)
+    return dumper
+
+
 def set_read_only(folder, on):
     """No file can be created in folder; root ignores the mode, not the immutable flag."""
     if not os.path.isdir(folder):
@@ -337,10 +346,7 @@ class Failures(unittest.TestCase):
         # not its own (as when the id was reused) it must survive; with its
         # own thread but no exception record to read it ends with a failure
         # code, never 0.
-        folder = os.path.join(RUNS, "helper 助手")
-        os.makedirs(folder, exist_ok=True)
-        dumper = os.path.join(folder, "dumper.exe")
-        shutil.copy(os.path.join(BIN, "dumper_stand_in.exe"), dumper)
+        dumper = stand_in_dumper("helper 助手")
         runner = os.path.join(BIN, "crash_runner.exe")
         for own_thread in (False, True):
             with self.subTest(own_thread=own_thread):
@@ -381,10 +387,7 @@ class Failures(unittest.TestCase):
         self.assertIn("Minidump could not be taken because of error 0x00000005", run.outcome[5])
 
     def test_wrong_field_count_exits_with_1(self):
-        folder = os.path.join(RUNS, "fields 字段")
-        os.makedirs(folder, exist_ok=True)
-        dumper = os.path.join(folder, "dumper.exe")
-        shutil.copy(os.path.join(BIN, "dumper_stand_in.exe"), dumper)
+        dumper = stand_in_dumper("fields 字段")
         runner = os.path.join(BIN, "crash_runner.exe")
         for fields in ("1 2 3", "1 2 3 4 5", "1 2 3 4 5 6 7"):
             with self.subTest(fields=fields):
