@@ -17,6 +17,10 @@ std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 // once; the last copy writes the marker after a second.
 class LaunchAndWaitTest : public ::testing::Test {
 protected:
+    // Wine closes an idle desktop, and the next process that needs one starts
+    // its desktop process as a child. Started from the tree (a new console's
+    // host does that), it would be adopted and never end; start it from here.
+    void SetUp() override { GetDesktopWindow(); }
     std::wstring Arguments(int depth) const {
         return L"spawn " + Quoted(marker_) + L" " + std::to_wstring(depth);
     }
