@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The setup program's life cycle in a fresh Wine prefix of its own, checked
-from outside: silent install, a renamed setup run over it as an upgrade,
-Vantoro.exe started from the shortcut against the reference service, and the
-silent uninstall while it runs. The steps build on each other and run in
-order."""
+from outside: a foreign folder refused, silent install, a renamed setup run
+over it as an upgrade (first failing on a locked file, then asked for another
+folder), Vantoro.exe started from the shortcut against the reference service,
+and the silent uninstall while it runs. The steps build on each other and run
+in order."""
 import hashlib
 import json
 import os
@@ -20,6 +21,7 @@ VERSION = os.environ["VANTORO_VERSION"]
 PREFIX = os.environ["INSTALLER_PREFIX"]
 PREFIX_SCRIPT = os.environ["PREFIX_SCRIPT"]
 SERVICE_DIR = os.environ["VANTORO_SERVICE_DIR"]
+HELPER = os.environ["PLATFORM_HELPER"]
 
 # No menu entries or desktop files for the Linux desktop: shortcuts stay in the prefix.
 ENV = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all",
@@ -51,10 +53,31 @@ def wait_for_prefix(timeout=180):
     subprocess.run(["wineserver", "-w"], env=ENV, timeout=timeout, check=True)
 
 
-def run_setup(path, *arguments):
+def run_setup(path, *arguments, settle=True):
+    """Its exit code; settle waits for the prefix (not while a Helper runs)."""
     result = subprocess.run(["wine", path, *arguments], env=ENV, capture_output=True, timeout=180)
-    wait_for_prefix()
+    if settle:
+        wait_for_prefix()
     return result.returncode
+
+
+class Helper:
+    """platform_helper (or a copy of it) holding something, entered once it
+    says "ready", ended by closing its input; then its exit code tells
+    whether someone else closed it (window: 3)."""
+
+    def __init__(self, program, *arguments):
+        self.command = ["wine", program, *arguments]
+
+    def __enter__(self):
+        self.process = subprocess.Popen(self.command, env=ENV, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL)
+        assert self.process.stdout.readline() == b"ready\n", self.command
+        return self.process
+
+    def __exit__(self, *_):
+        self.process.stdin.close()
+        self.process.wait(timeout=30)
 
 
 def unescape_reg(text):
@@ -157,6 +180,23 @@ class SetupLifeCycle(unittest.TestCase):
             cls.fixer.kill()
         subprocess.run(["wineserver", "-k"], env=ENV, stderr=subprocess.DEVNULL)
 
+    def test_0_non_empty_foreign_folder_is_refused(self):
+        tools = os.path.join(DRIVE_C, "Tools")
+        os.makedirs(tools)
+        theirs = {"7za.exe": b"MZ their 7-Zip", "uninstall.exe": b"MZ their uninstaller"}
+        for name, data in theirs.items():
+            with open(os.path.join(tools, name), "wb") as f:
+                f.write(data)
+
+        self.assertNotEqual(run_setup(SETUP, "/S", r"/D=C:\Tools"), 0)
+
+        found = {}
+        for name in os.listdir(tools):
+            with open(os.path.join(tools, name), "rb") as f:
+                found[name] = f.read()
+        self.assertEqual(found, theirs)
+        self.assertIsNone(machine_key(UNINSTALL_KEY))
+
     def test_1_silent_install(self):
         self.assertEqual(run_setup(SETUP, "/S"), 0)
 
@@ -170,6 +210,8 @@ class SetupLifeCycle(unittest.TestCase):
         folder = r"C:\Program Files\Vantoro"
         installed_kib = sum(os.path.getsize(os.path.join(PROGRAM_DIR, n)) for n in os.listdir(PROGRAM_DIR)) // 1024
         self.assertAlmostEqual(entry.pop("EstimatedSize"), installed_kib, delta=8)
+        for link in ("URLInfoAbout", "HelpLink"):
+            self.assertRegex(entry.pop(link), r"^https?://", link)
         self.assertEqual(entry, {
             "DisplayName": "Vantoro",
             "DisplayVersion": VERSION,
@@ -193,14 +235,35 @@ class SetupLifeCycle(unittest.TestCase):
             f.write(kept)
         renamed = os.path.join(os.path.dirname(PREFIX), RENAMED + ".exe")
         shutil.copy(SETUP, renamed)
+        # As if an older version were installed: a failed upgrade must leave its entry.
+        subprocess.run(["wine", "reg", "add", "HKLM\\" + UNINSTALL_KEY, "/v", "DisplayVersion", "/d", "0.9", "/f"],
+                       env=ENV, check=True, capture_output=True)
+        # Another program with a window of Fixer's class, from an exe of the same name elsewhere.
+        other = os.path.join(DRIVE_C, "Other", "Vantoro.exe")
+        os.makedirs(os.path.dirname(other))
+        shutil.copy(HELPER, other)
 
-        self.assertEqual(run_setup(renamed, "/S"), 0)
+        with Helper(other, "window", "mainWnd") as window, \
+                Helper(HELPER, "lock", r"C:\Program Files\Vantoro\dumper.exe"):
+            self.assertNotEqual(run_setup(renamed, "/S", settle=False), 0)
+        wait_for_prefix()
+        self.assertEqual(window.returncode, 0, "the other program's window was closed")
+        self.assertEqual(machine_key(UNINSTALL_KEY)["DisplayVersion"], "0.9")
+        self.assertEqual(machine_key(PRODUCT_KEY), {"ExeFile": f"Vantoro-Setup-{VERSION}"})
 
+        # The upgrade stays in the installed copy's folder, whatever /D= says.
+        self.assertEqual(run_setup(renamed, "/S", r"/D=C:\Elsewhere"), 0)
+
+        self.assertFalse(os.path.exists(os.path.join(DRIVE_C, "Elsewhere")))
         with open(config, "rb") as f:
             self.assertEqual(f.read(), kept)
         self.assertEqual(machine_key(PRODUCT_KEY), {"ExeFile": RENAMED})
         self.assertEqual(sorted(os.listdir(PROGRAM_DIR)), sorted(PROGRAMS + ["uninstall.exe", "config.json"]))
-        self.assertEqual(len(machine_key(UNINSTALL_KEY)), 10)
+        for name in PROGRAMS:
+            self.assertEqual(digest(os.path.join(PROGRAM_DIR, name)), digest(os.path.join(STAGE, name)), name)
+        entry = machine_key(UNINSTALL_KEY)
+        self.assertEqual((entry["DisplayVersion"], entry["InstallLocation"]), (VERSION, r"C:\Program Files\Vantoro"))
+        self.assertEqual(len(entry), 12)
 
     def test_3_program_from_shortcut_reports_setup_name(self):
         target, folder = shortcut(SHORTCUTS[0])
@@ -222,6 +285,10 @@ class SetupLifeCycle(unittest.TestCase):
         # Left by a crash: the report files Dumper names after the time.
         for name in ("2026-12-9-6-1-5.log", "2026-12-9-6-1-5.dmp", "2026-12-9-6-1-5.7z", "config.json.tmp"):
             open(os.path.join(PROGRAM_DIR, name), "wb").close()
+        # The user's own file in the folder, named much like a report.
+        theirs = "backup-2024-01-02-03-04.7z"
+        with open(os.path.join(PROGRAM_DIR, theirs), "wb") as f:
+            f.write(b"7z backup")
         self.assertIsNotNone(self.fixer, "Vantoro.exe was not started")
         self.assertIsNone(self.fixer.poll(), "Vantoro.exe is not running")
 
@@ -231,7 +298,7 @@ class SetupLifeCycle(unittest.TestCase):
 
         # Closed, not killed: it exits 0 once its window has closed.
         self.assertEqual(self.fixer.wait(timeout=10), 0)
-        self.assertFalse(os.path.exists(PROGRAM_DIR), os.path.exists(PROGRAM_DIR) and os.listdir(PROGRAM_DIR))
+        self.assertEqual(os.listdir(PROGRAM_DIR), [theirs])
         for link in SHORTCUTS:
             self.assertFalse(os.path.exists(link), link)
         self.assertIsNone(machine_key(UNINSTALL_KEY))

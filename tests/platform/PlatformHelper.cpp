@@ -8,6 +8,10 @@
 //   orphan <ms>             starts a copy that holds for ms and exits at once
 //   hold <ms>               waits ms and exits
 //   record <file> args...   writes its arguments, one a line, UTF-8
+//   lock <file>             holds file open without sharing until standard
+//                           input ends; says "ready" on standard output first
+//   window <class>          a hidden window of that class, until standard
+//                           input ends (exit 0) or someone closes it (exit 3)
 #include <windows.h>
 
 #include <string>
@@ -48,6 +52,58 @@ int Spawn(const std::wstring& marker, int depth, bool late) {
     return StartCopy(next) ? 0 : 1;
 }
 
+void SayReady() {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "ready\n", 6, &written, nullptr);
+}
+
+// The test ends a helper by closing its end of the pipe: no timing involved.
+void WaitForInputEnd() {
+    char buffer[64];
+    DWORD read = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    }
+}
+
+int HoldLocked(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    SayReady();
+    WaitForInputEnd();
+    CloseHandle(file);
+    return 0;
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) PostQuitMessage(3);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+DWORD WINAPI QuitOnInputEnd(void* threadId) {
+    WaitForInputEnd();
+    PostThreadMessageW(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(threadId)), WM_QUIT, 0, 0);
+    return 0;
+}
+
+int ShowWindowOfClass(const std::wstring& className) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = className.c_str();
+    if (!RegisterClassW(&windowClass)) return 1;
+    if (!CreateWindowExW(0, className.c_str(), L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                         windowClass.hInstance, nullptr))
+        return 1;
+    void* threadId = reinterpret_cast<void*>(static_cast<UINT_PTR>(GetCurrentThreadId()));
+    HANDLE watcher = CreateThread(nullptr, 0, QuitOnInputEnd, threadId, 0, nullptr);
+    if (!watcher) return 1;
+    CloseHandle(watcher);
+    SayReady();
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    return static_cast<int>(message.wParam);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -70,5 +126,7 @@ int wmain(int argc, wchar_t** argv) {
         Write(argv[2], lines);
         return 0;
     }
+    if (mode == L"lock") return HoldLocked(argv[2]);
+    if (mode == L"window") return ShowWindowOfClass(argv[2]);
     return 2;
 }
