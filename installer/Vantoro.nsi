@@ -217,7 +217,7 @@ FunctionEnd
 ; A file of $INSTDIR, $R0, could not be written: retry when the user closes
 ; what holds it, else the setup stops before the registry is touched.
 Function FileNotWritten
-  ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "无法写入 $INSTDIR\$R0，它可能正被其他程序使用。$\r$\n关闭该程序后点击“重试”；点击“取消”中止安装，已安装的版本仍登记为 $InstalledVersion。" /SD IDCANCEL IDRETRY`
+  ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "无法写入 $INSTDIR\$R0，它可能正被其他程序使用。$\r$\n关闭该程序后点击“重试”；点击“取消”中止安装。" /SD IDCANCEL IDRETRY`
     SetErrorLevel ${EXIT_LOCKED}
     Abort
   ${EndIf}
