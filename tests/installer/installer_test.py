@@ -78,6 +78,7 @@ class Helper:
     def __exit__(self, *_):
         self.process.stdin.close()
         self.process.wait(timeout=30)
+        self.process.stdout.close()
 
 
 def unescape_reg(text):
