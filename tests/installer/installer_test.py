@@ -238,8 +238,8 @@ class SetupLifeCycle(unittest.TestCase):
         shutil.copy(SETUP, renamed)
         # As if an older version were installed: a failed upgrade must leave its entry.
         view = ["/reg:64"] if os.environ["VANTORO_ARCH"] == "x64" else []  # the setup's own view
-        subprocess.run(["wine", "reg", "add", "HKLM\\" + UNINSTALL_KEY, "/v", "DisplayVersion", "/d", "0.9", "/f", *view],
-                       env=ENV, check=True, capture_output=True)
+        subprocess.run(["wine", "reg", "add", "HKLM\\" + UNINSTALL_KEY, "/v", "DisplayVersion", "/d", "0.9", "/f",
+                        *view], env=ENV, check=True, capture_output=True)
         # Another program with a window of Fixer's class, from an exe of the same name elsewhere.
         other = os.path.join(DRIVE_C, "Other", "Vantoro.exe")
         os.makedirs(os.path.dirname(other))
