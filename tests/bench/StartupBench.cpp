@@ -200,6 +200,7 @@ struct Start {
 struct Memory {
     SIZE_T workingSet = 0, peak = 0;
     SIZE_T privateBytes = 0, imageBytes = 0, mappedBytes = 0;
+    SIZE_T later = 0;  // the working set 10 s after ready
 };
 
 Memory MemoryOf(HANDLE process) {
@@ -253,6 +254,8 @@ Start Measure(const std::wstring& exe, DebugOutputMonitor* monitor, Memory* idle
         Sleep(3000);
         *idle = MemoryOf(program.Handle());
         idle->peak = std::max({idle->peak, idle->workingSet, start.peakWorkingSet});
+        Sleep(7000);  // an animation plays on: its memory should not grow
+        idle->later = MemoryOf(program.Handle()).workingSet;
     }
     if (monitor) {
         Sleep(50);  // marks written just before ready are still on their way
@@ -282,6 +285,7 @@ void PrintMemory(const char* what, const Memory& m) {
     std::printf("  %-44s %6.1f MiB   peak %6.1f MiB   committed: private %.1f, images of modules %.1f, mapped %.1f MiB\n",
                 what, m.workingSet / 1048576.0, m.peak / 1048576.0, m.privateBytes / 1048576.0,
                 m.imageBytes / 1048576.0, m.mappedBytes / 1048576.0);
+    std::printf("  %-44s %6.1f MiB 10 s after ready\n", "", m.later / 1048576.0);
 }
 
 }  // namespace
