@@ -18,6 +18,7 @@ using namespace Gdiplus::DllExports;
 
 std::mutex g_codecs;
 ULONG_PTR g_token = 0;
+int g_session = 0;  // counts GDI+ shutdowns: bitmaps of an ended session are gone with it
 
 bool StartCodecs() {
     std::lock_guard lock(g_codecs);
@@ -135,10 +136,16 @@ bool GifSize(const std::string& bytes, int& width, int& height) {
 }  // namespace
 
 // An animation's open GDI+ bitmap and the frame it has selected.
+// An animation's open GDI+ bitmap. A window may hold it past the codecs' shutdown.
 struct Image::Decoder {
+    ~Decoder() {
+        std::lock_guard lock(g_codecs);
+        if (session != g_session) (void)bitmap.release();
+    }
     Stream stream;
     Bitmap bitmap;
     GUID dimension = FrameDimensionTime;
+    int session = g_session;
 };
 
 Image::Image() = default;
@@ -256,6 +263,7 @@ void ShutdownImageCodecs() {
     if (!g_token) return;
     GdiplusShutdown(g_token);
     g_token = 0;
+    ++g_session;
 }
 
 }  // namespace DuiLib
