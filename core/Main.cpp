@@ -11,6 +11,7 @@
 #include "net/Deployment.h"
 #include "net/HttpSession.h"
 #include "platform/Product.h"
+#include "platform/StartupTrace.h"
 #include "ui/LayoutArchive.h"
 #include "ui/MessageWnd.h"
 #include "ui/toolkit/UIlib.h"
@@ -60,22 +61,28 @@ void PrepareSession() {
 void RunMainWindow(MainWindow& window) {
     // Created or not, the object is freed by the caller; no window, no loop to wait in.
     if (!window.Create(nullptr, L"Vantoro", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_ACCEPTFILES)) return;
+    TraceStartup("main window created");
     window.CenterWindow();
     window.ShowWindow(true, true);
+    TraceStartup("main window shown");
     CPaintManagerUI::MessageLoop();
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    TraceStartup("entry");
     Crash::InstallCrashHandoff();
     // Exactly one argument: restarted by the crash reporter, while the old process may still hold the mutex.
     if (ArgumentCount() != 2 && ActivatedRunningInstance()) return kExitOtherInstance;
     PrepareSession();
+    TraceStartup("session prepared");
     if (FAILED(CoInitialize(nullptr))) return kExitOtherInstance;
     OleInitialize(nullptr);
+    TraceStartup("COM and OLE started");
     CPaintManagerUI::SetInstance(instance);
     RegisterLayoutArchive(CPaintManagerUI::GetResourceDll());
+    TraceStartup("layout archive registered");
 
     MainWindow* window = new (std::nothrow) MainWindow;
     if (!window) return kExitNoWindow;

@@ -7,6 +7,7 @@
 
 #include "net/http/Session.h"
 #include "platform/File.h"
+#include "platform/StartupTrace.h"
 #include "platform/Text.h"
 
 namespace {
@@ -274,7 +275,11 @@ http::Response RequestQueue::Perform(RequestTask& task) {
         session.SetMultipart(task.multipart);
         return session.Post();
     }
+    std::string path = task.url.substr(0, task.url.find('?'));
+    path.erase(0, path.find('/', path.find("//") + 2));
+    TraceStartup("request sent " + path);
     http::Response response = session.Get();
+    TraceStartup("answer received " + path);
     // curl calls a refused write an abort; to the user it is a failure of this machine.
     if (task.writeError) {
         response.error = {http::ErrorCode::InternalError, "cannot write " + task.filePath + ".cache (error " +

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Prints Vantoro.exe's start-up figures (see README): start to the landing page
-# painted with the configuration received over STARTS starts (default 20) on a
-# warm Wine, its stripped size and its working set once idle. Uses $DISPLAY
-# when there is one, else Xvfb. VANTORO_ARCH=x86|x64 picks the flavour
-# (default x86 where 32-bit code runs).
+# Prints Vantoro.exe's start-up figures (see README) for each flavour this
+# machine runs (x86 where 32-bit code runs, and x64), one after the other in
+# one run: start to the landing page painted with the configuration received
+# over STARTS starts (default 20) on a warm Wine, beside a plain window's
+# starts taken in turn with them; the program's own marks along the way (a
+# test build's start-up trace); its stripped size; its working set once idle
+# and its peak. Uses $DISPLAY when there is one, else Xvfb. VANTORO_ARCH=x86|x64
+# measures only that flavour.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Wine's processes must share one display: without one, all of it runs in Xvfb.
@@ -12,36 +15,44 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 root=$PWD
 . scripts/flavour.sh
-arch=$(flavour_default)
-flavour_use "$arch"
-build=$flavour_build
-[ -f "$build/build.ninja" ] || VANTORO_ARCH=$arch scripts/build.sh >/dev/null
-cmake --build "$build" --target Vantoro StartupBench >/dev/null
+if [ -n "${VANTORO_ARCH:-}" ]; then
+  arches=("$VANTORO_ARCH")
+elif scripts/can-run-x86.sh 2>/dev/null; then
+  arches=(x86 x64)
+else
+  arches=(x64)
+fi
 [ -x build/host/vantoro-service ] || cmake --build build/host --target vantoro-service >/dev/null
 
 work=$root/build/bench-startup
 rm -rf "$work"
 mkdir -p "$work/data"
-# A copy of its own, so that its config.json stays out of the build folder.
-cp "$build/Vantoro.exe" "$work/Vantoro.exe"
-"$flavour_triple-strip" -o "$work/Vantoro-stripped.exe" "$build/Vantoro.exe"
-size=$(stat -c %s "$work/Vantoro-stripped.exe")
-
 build/host/vantoro-service --port 0 --data "$work/data" --port-file "$work/port" </dev/null >"$work/service.log" 2>&1 &
 service=$!
 trap 'kill $service 2>/dev/null || true' EXIT
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
 [ -s "$work/port" ] || { echo "the reference service did not start" >&2; exit 1; }
 url=http://127.0.0.1:$(cat "$work/port")
+export VANTORO_SERVICE_URL=$url VANTORO_FALLBACK_URL=$url/fallback/config.json VANTORO_STARTUP_TRACE=1
 
-export VANTORO_SERVICE_URL=$url VANTORO_FALLBACK_URL=$url/fallback/config.json
-# Warm Wine: one server for every start; it ends 5 s after the last.
-wineserver -p5 2>/dev/null || true
-
-wine cmd /c exit 0 </dev/null >/dev/null 2>&1
-awk -v s="$size" 'BEGIN { printf "Vantoro.exe stripped: %d bytes (%.2f MiB; goal under 4 MiB)\n", s, s / 1048576 }'
-echo "flavour: $arch"
-echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) ($(nproc) cores)"
-wine "$build/tests/StartupBench.exe" "Z:${work//\//\\}\\Vantoro.exe" "${STARTS:-20}"
-echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
-wineserver -w  # Wine's own processes end before the display does
+for arch in "${arches[@]}"; do
+  flavour_use "$arch"
+  build=$flavour_build
+  [ -f "$build/build.ninja" ] || VANTORO_ARCH=$arch scripts/build.sh >/dev/null
+  cmake --build "$build" --target Vantoro StartupBench >/dev/null
+  # A copy of its own, so that its config.json stays out of the build folder.
+  mkdir -p "$work/$arch"
+  cp "$build/Vantoro.exe" "$work/$arch/Vantoro.exe"
+  "$flavour_triple-strip" -o "$work/$arch/Vantoro-stripped.exe" "$build/Vantoro.exe"
+  size=$(stat -c %s "$work/$arch/Vantoro-stripped.exe")
+  # Warm Wine: one server for every start; it ends 5 s after the last.
+  wineserver -p5 2>/dev/null || true
+  wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+  echo "== flavour: $arch"
+  awk -v s="$size" 'BEGIN { printf "Vantoro.exe stripped: %d bytes (%.2f MiB; goal under 4 MiB)\n", s, s / 1048576 }'
+  echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) ($(nproc) cores)"
+  wine "$build/tests/StartupBench.exe" "Z:${work//\//\\}\\$arch\\Vantoro.exe" "${STARTS:-20}" || status=$?
+  echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+  wineserver -w  # Wine's own processes end before the display does
+done
+exit "${status:-0}"

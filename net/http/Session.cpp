@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "net/http/ServerCertificate.h"
+#include "platform/StartupTrace.h"
 #include "platform/Text.h"
 #include "platform/UniqueHandle.h"
 
@@ -21,7 +22,10 @@ namespace {
 
 void GlobalInit() {
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
+    std::call_once(once, [] {
+        curl_global_init(CURL_GLOBAL_ALL);
+        TraceStartup("libcurl initialised");
+    });
 }
 
 CURL* Handle(void* p) { return static_cast<CURL*>(p); }

@@ -1,12 +1,14 @@
 // Prints how long Vantoro.exe takes from its start to the landing page painted
 // with the server configuration received (median and 95th percentile over
 // several starts after one warm-up start), where that time goes, and the
-// program's working set once idle. For comparison it times the same for a
-// plain window of this program's own (--plain): what any Wine GUI start costs.
+// program's working set once idle and at its peak. For comparison it times,
+// start for start in turn with the program, a plain window of this program's
+// own (--plain): what any Wine GUI start costs.
 //   StartupBench <Vantoro.exe> [starts]
 // The configuration's arrival is the program's own debugger-output line,
-// read here as a debug-output monitor does (no debugger attached); "painted"
-// is the window's pixels on the screen no longer being one flat colour.
+// read here as a debug-output monitor does (no debugger attached), and so are
+// the "trace: " marks of a test build started with VANTORO_STARTUP_TRACE;
+// "painted" is the window's pixels on the screen no longer being one flat colour.
 #include <windows.h>
 #include <psapi.h>
 
@@ -14,7 +16,9 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -67,10 +71,17 @@ public:
     }
     void Watch(DWORD processId) {
         for (auto& seen : seenAt_) seen = 0;
+        std::lock_guard lock(traceMutex_);
+        trace_.clear();
         processId_ = processId;
     }
     // When mark i was seen, or 0.
     double SeenAt(size_t i) const { return seenAt_[i]; }
+    // Each "trace: " line of the watched process, when it was first seen.
+    std::map<std::string, double> Trace() const {
+        std::lock_guard lock(traceMutex_);
+        return trace_;
+    }
 
 private:
     void Run() {
@@ -84,6 +95,11 @@ private:
             std::string text(buffer + sizeof sender, strnlen(buffer + sizeof sender, 4096 - sizeof sender));
             for (size_t i = 0; sender == processId_ && i < marks_.size(); ++i)
                 if (!seenAt_[i] && text.find(marks_[i]) != std::string::npos) seenAt_[i] = now;
+            if (sender == processId_ && text.rfind("trace: ", 0) == 0) {
+                std::string label = text.substr(7, text.find_last_not_of("\r\n") - 6);
+                std::lock_guard lock(traceMutex_);
+                trace_.emplace(label, now);
+            }
             SetEvent(bufferReady_.get());
         }
         UnmapViewOfFile(view_);
@@ -93,6 +109,8 @@ private:
     std::vector<std::atomic<double>> seenAt_;
     std::atomic<DWORD> processId_{0};
     std::atomic<bool> stop_{false};
+    mutable std::mutex traceMutex_;
+    std::map<std::string, double> trace_;
     Handle mutex_, bufferReady_, dataReady_, mapping_;
     void* view_ = nullptr;
     std::thread thread_;
@@ -172,8 +190,37 @@ int RunPlainWindow() {
 struct Start {
     bool ok = false;
     double window = 0, initialised = 0, painted = 0, configured = 0;  // seconds after CreateProcess
+    std::map<std::string, double> trace;                            // the same, for each mark
+    SIZE_T peakWorkingSet = 0;  // sampled on the way: Wine does not keep a process's peak
     double Ready() const { return std::max(painted, configured); }
 };
+
+// Where a process's memory is once idle: committed bytes by kind of region,
+// and the working set with its peak.
+struct Memory {
+    SIZE_T workingSet = 0, peak = 0;
+    SIZE_T privateBytes = 0, imageBytes = 0, mappedBytes = 0;
+    SIZE_T later = 0;  // the working set 10 s after ready
+};
+
+Memory MemoryOf(HANDLE process) {
+    Memory m;
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (GetProcessMemoryInfo(process, &counters, sizeof counters)) {
+        m.workingSet = counters.WorkingSetSize;
+        m.peak = counters.PeakWorkingSetSize;
+    }
+    MEMORY_BASIC_INFORMATION region;
+    for (const char* at = nullptr; VirtualQueryEx(process, at, &region, sizeof region) == sizeof region;
+         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+        if (region.State != MEM_COMMIT) continue;
+        if (region.Type == MEM_IMAGE) m.imageBytes += region.RegionSize;
+        else if (region.Type == MEM_MAPPED) m.mappedBytes += region.RegionSize;
+        else m.privateBytes += region.RegionSize;
+    }
+    return m;
+}
 
 // Closes the main window as a user would, so every start finds no instance.
 void Close(const test::Program& program, const wchar_t* windowClass) {
@@ -182,7 +229,7 @@ void Close(const test::Program& program, const wchar_t* windowClass) {
 }
 
 // monitor null: the plain window, which has no configuration to wait for.
-Start Measure(const std::wstring& exe, DebugOutputMonitor* monitor, SIZE_T* idleWorkingSet) {
+Start Measure(const std::wstring& exe, DebugOutputMonitor* monitor, Memory* idle) {
     Start start;
     const wchar_t* windowClass = monitor ? L"mainWnd" : kPlainClass;
     double begin = Seconds();
@@ -194,17 +241,25 @@ Start Measure(const std::wstring& exe, DebugOutputMonitor* monitor, SIZE_T* idle
     while (Seconds() - begin < 20 && (!start.painted || !configured())) {
         if (!window && (window = program.Window(windowClass))) start.window = Seconds() - begin;
         if (window && !start.painted && Painted(window)) start.painted = Seconds() - begin;
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof counters;
+        if (GetProcessMemoryInfo(program.Handle(), &counters, sizeof counters))
+            start.peakWorkingSet = std::max(start.peakWorkingSet, counters.WorkingSetSize);
         Sleep(2);
     }
     if (monitor && monitor->SeenAt(kConfigured)) start.configured = monitor->SeenAt(kConfigured) - begin;
     if (monitor && monitor->SeenAt(kInitialised)) start.initialised = monitor->SeenAt(kInitialised) - begin;
     start.ok = start.painted && configured();
-    if (idleWorkingSet && start.ok) {
+    if (idle && start.ok) {
         Sleep(3000);
-        PROCESS_MEMORY_COUNTERS counters{};
-        counters.cb = sizeof counters;
-        if (GetProcessMemoryInfo(program.Handle(), &counters, sizeof counters))
-            *idleWorkingSet = counters.WorkingSetSize;
+        *idle = MemoryOf(program.Handle());
+        idle->peak = std::max({idle->peak, idle->workingSet, start.peakWorkingSet});
+        Sleep(7000);  // an animation plays on: its memory should not grow
+        idle->later = MemoryOf(program.Handle()).workingSet;
+    }
+    if (monitor) {
+        Sleep(50);  // marks written just before ready are still on their way
+        for (const auto& [label, at] : monitor->Trace()) start.trace[label] = at - begin;
     }
     Close(program, windowClass);
     return start;
@@ -224,17 +279,13 @@ void PrintRow(const char* what, const std::vector<double>& values) {
                 Percentile(values, 100) * 1000);
 }
 
-std::vector<double> PlainStarts(int starts, SIZE_T* idleWorkingSet) {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    Measure(self, nullptr, idleWorkingSet);
-    std::vector<double> painted;
-    for (int i = 0; i < starts; ++i) {
-        Sleep(200);
-        Start start = Measure(self, nullptr, nullptr);
-        if (start.ok) painted.push_back(start.painted);
-    }
-    return painted;
+double Median(const std::vector<double>& values) { return Percentile(values, 50); }
+
+void PrintMemory(const char* what, const Memory& m) {
+    std::printf("  %-44s %6.1f MiB   peak %6.1f MiB   committed: private %.1f, images of modules %.1f, mapped %.1f MiB\n",
+                what, m.workingSet / 1048576.0, m.peak / 1048576.0, m.privateBytes / 1048576.0,
+                m.imageBytes / 1048576.0, m.mappedBytes / 1048576.0);
+    std::printf("  %-44s %6.1f MiB 10 s after ready\n", "", m.later / 1048576.0);
 }
 
 }  // namespace
@@ -252,17 +303,26 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "cannot listen to debugger output\n");
         return 1;
     }
-    SIZE_T workingSet = 0;
-    Start warm = Measure(exe, &monitor, &workingSet);  // warms the page cache and Wine's server; not counted
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    // Warm-ups, not counted: the page cache and Wine's server; also where memory is measured.
+    Memory memory, plainMemory;
+    Start warm = Measure(exe, &monitor, &memory);
     if (!warm.ok) {
         std::fprintf(stderr, "the warm-up start did not reach a painted, configured landing page (window %s, painted %s, "
                              "configuration line %s)\n",
                      warm.window ? "yes" : "no", warm.painted ? "yes" : "no", warm.configured ? "yes" : "no");
         return 1;
     }
-    std::vector<double> window, initialised, painted, configured, ready;
+    Measure(self, nullptr, &plainMemory);
+    // In turn, so that the machine's load weighs on both alike.
+    std::vector<double> window, initialised, painted, configured, ready, plain;
+    std::map<std::string, std::vector<double>> trace;
     int failed = 0;
     for (int i = 0; i < starts; ++i) {
+        Sleep(200);
+        Start floor = Measure(self, nullptr, nullptr);
+        if (floor.ok) plain.push_back(floor.painted);
         Sleep(200);
         Start start = Measure(exe, &monitor, nullptr);
         if (!start.ok) {
@@ -274,23 +334,37 @@ int wmain(int argc, wchar_t** argv) {
         painted.push_back(start.painted);
         configured.push_back(start.configured);
         ready.push_back(start.Ready());
+        for (const auto& [label, at] : start.trace) trace[label].push_back(at);
     }
-    if (ready.empty()) {
+    if (ready.empty() || plain.empty()) {
         std::fprintf(stderr, "no start reached the landing page\n");
         return 1;
     }
     std::printf("Vantoro.exe start to the landing page painted with the configuration received, %zu starts%s:\n",
                 ready.size(), failed ? " (some failed)" : "");
+    PrintRow("a plain Win32 window painted (Wine's floor)", plain);
     PrintRow("ready (painted and configured)", ready);
+    std::printf("  ready / floor: median %.2f, p95 %.2f (goal: at most 1.6)\n", Median(ready) / Median(plain),
+                Percentile(ready, 95) / Percentile(plain, 95));
     std::printf("where the time goes:\n");
     PrintRow("main window visible", window);
     PrintRow("main window initialised (windowinit)", initialised);
     PrintRow("landing page painted", painted);
     PrintRow("configuration received", configured);
-    SIZE_T plainWorkingSet = 0;
-    PrintRow("a plain Win32 window painted (Wine's floor)", PlainStarts(starts, &plainWorkingSet));
+    if (!trace.empty()) {
+        std::printf("the program's own marks, in order (median over the starts that wrote them):\n");
+        std::vector<std::pair<double, std::string>> order;
+        for (const auto& [label, at] : trace) order.emplace_back(Median(at), label);
+        std::sort(order.begin(), order.end());
+        for (const auto& [at, label] : order) PrintRow(label.c_str(), trace[label]);
+    }
     if (failed) std::printf("  %d starts did not get there within 20 s\n", failed);
-    std::printf("working set once idle (3 s after ready): %.1f MiB (the plain window's: %.1f MiB)\n",
-                workingSet / 1048576.0, plainWorkingSet / 1048576.0);
+    std::printf("memory once idle (3 s after ready):\n");
+    PrintMemory("Vantoro.exe working set", memory);
+    PrintMemory("the plain window's", plainMemory);
+    double over = (double(memory.workingSet) - double(plainMemory.workingSet)) / 1048576.0;
+    double peakOver = (double(memory.peak) - double(memory.workingSet)) / 1048576.0;
+    std::printf("  idle: plain + %.1f MiB (goal: at most + 24); peak during start: idle + %.1f MiB (goal: at most + 8)\n",
+                over, peakOver);
     return failed ? 1 : 0;
 }

@@ -214,8 +214,8 @@ TEST(Archive, OwnResourceBuildsTheGalleryWithItsImages) {
     EXPECT_TRUE(w.GetPaintManager().GetImage(L"IMG\\Close.PNG"));
     auto gif = w.GetPaintManager().GetImage(L"img1/dll.gif");
     ASSERT_TRUE(gif);
-    EXPECT_GT(gif->frames.size(), 1u);
-    for (const auto& frame : gif->frames) EXPECT_GT(frame.delayMs, 0u);
+    EXPECT_GT(gif->FrameCount(), 1u);
+    for (size_t i = 0; i < gif->FrameCount(); ++i) EXPECT_GT(gif->Delay(i), 0u);
     EXPECT_FALSE(w.GetPaintManager().GetImage(L"img/none.png"));
 
     auto* combo = w.Find<CComboUI>(L"versioncombo");

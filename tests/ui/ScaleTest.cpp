@@ -8,9 +8,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "UiTestSupport.h"
+#include "ui/toolkit/Resources.h"
+#include "ui/toolkit/Snapshot.h"
 #include "ui/toolkit/TextLayout.h"
 #include "ui/toolkit/UIlib.h"
 
@@ -303,7 +306,7 @@ TEST_F(Scale, ImagesAreDrawnFromTheirDoubleSizeTwin) {
     int worst = 0;
     for (int y = 0; y < 60; ++y)
         for (int x = 0; x < 84; ++x) {
-            uint32_t src = twin->frames[0].pixels[static_cast<size_t>(y) * twin->width + x];
+            uint32_t src = twin->Frame(0)->pixels[static_cast<size_t>(y) * twin->width + x];
             uint32_t got = pixels[static_cast<size_t>(at.top + y) * width + at.left + x];
             uint32_t a = src >> 24;
             for (int shift : {0, 8, 16}) {
@@ -312,6 +315,62 @@ TEST_F(Scale, ImagesAreDrawnFromTheirDoubleSizeTwin) {
             }
         }
     EXPECT_LE(worst, 2);
+    window.Close(IDOK);
+    uitest::Pump(20);
+}
+
+// The landing page at the display's scale, pixel for pixel as the reference
+// pictures in tests/ui/reference show it (the animation at its first frame).
+// VANTORO_CAPTURE_REFERENCE=1 writes the pictures instead.
+TEST_F(Scale, LandingPageLooksAsItsReference) {
+    const int dpi = ExpectedDpi();
+    uitest::TestWindow window(L"MainUI.xml");
+    ASSERT_TRUE(window.Open());
+    CPaintManagerUI& manager = window.GetPaintManager();
+    Snapshot drawn;
+    ASSERT_TRUE(manager.RenderToPixels(drawn.pixels, drawn.width, drawn.height));
+    std::wstring file = std::wstring(UI_REFERENCE_DIR) + L"\\landing-" + std::to_wstring(dpi) + L".png";
+    const char* capture = std::getenv("VANTORO_CAPTURE_REFERENCE");
+    if (capture && *capture == '1') {
+        ASSERT_TRUE(SaveSnapshotPng(drawn, file));
+    } else {
+        std::string bytes;
+        ASSERT_TRUE(Resources::Load(L"", file, bytes)) << "no reference picture for this scale";
+        std::shared_ptr<const Image> reference = DecodeImage(bytes.data(), bytes.size());
+        ASSERT_TRUE(reference);
+        ASSERT_EQ(reference->width, drawn.width);
+        ASSERT_EQ(reference->height, drawn.height);
+        const ImageFrame* frame = reference->Frame(0);
+        ASSERT_TRUE(frame);
+        size_t differing = 0;
+        for (size_t i = 0; i < drawn.pixels.size(); ++i) differing += frame->pixels[i] != drawn.pixels[i];
+        EXPECT_EQ(differing, 0u) << "pixels that differ from the reference";
+    }
+    window.Close(IDOK);
+    uitest::Pump(20);
+}
+
+// Images are decoded when first drawn, once, at the scale they are drawn at:
+// the landing page laid out has decoded nothing but its animation and its
+// shadow, and drawn it has decoded only what it shows (above 100 % the
+// double-size twins, not the plain files beside them).
+TEST_F(Scale, LandingPageDecodesOnlyWhatItDraws) {
+    ASSERT_TRUE(uitest::UseOwnArchive());  // the image cache starts empty
+    const char* size = ExpectedDpi() > 96 ? "@2x.png" : ".png";
+    const std::set<std::string> early = {"img1/dll.gif", "img/shadow2.png"};
+    std::set<std::string> drawn = early;
+    for (std::string file : {"img1/logo", "img/hide", "img/close", "img1/nav_dll", "img1/nav_c", "img1/nav_xt",
+                             "img1/nav_directx", "img1/btn1"})
+        drawn.insert(file + size);
+    uitest::TestWindow window(L"MainUI.xml");
+    ASSERT_TRUE(window.Open());
+    for (const std::string& file : Resources::DecodedImages())
+        EXPECT_TRUE(early.count(file)) << file << " decoded before the first paint";
+    std::vector<uint32_t> pixels;
+    int width = 0, height = 0;
+    ASSERT_TRUE(window.GetPaintManager().RenderToPixels(pixels, width, height));
+    std::vector<std::string> decoded = Resources::DecodedImages();
+    EXPECT_EQ(std::set<std::string>(decoded.begin(), decoded.end()), drawn);
     window.Close(IDOK);
     uitest::Pump(20);
 }

@@ -215,7 +215,7 @@ bool CControlUI::DrawImage(const Canvas& canvas, const RECT& clip, const std::op
     if (!image || !manager_) return false;
     ScaledImage best = manager_->GetScaledImage(image->file);
     std::shared_ptr<const Image> decoded = best.image;
-    if (!decoded || decoded->frames.empty()) return false;
+    if (!decoded || decoded->FrameCount() == 0) return false;
     const DpiScale& dpi = Dpi();
     RECT box = area ? *area : pos_;
     RECT dest = box;
@@ -231,8 +231,9 @@ bool CControlUI::DrawImage(const Canvas& canvas, const RECT& clip, const std::op
     const RECT& c = image->corner;
     RECT corner{c.left * k, c.top * k, c.right * k, c.bottom * k};
     RECT destCorner = dpi.Scale(c);
-    const ImageFrame& f = decoded->frames[std::min(frame, decoded->frames.size() - 1)];
-    DuiLib::DrawImage(canvas, *decoded, f, dest, source, corner, image->fade, IntersectRects(clip, box), &destCorner);
+    const ImageFrame* f = decoded->Frame(std::min(frame, decoded->FrameCount() - 1));
+    if (!f) return false;
+    DuiLib::DrawImage(canvas, *decoded, *f, dest, source, corner, image->fade, IntersectRects(clip, box), &destCorner);
     return true;
 }
 

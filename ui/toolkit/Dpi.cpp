@@ -48,7 +48,7 @@ ScaledImage PickImage(const DpiScale& scale, std::wstring_view file, const Image
     std::shared_ptr<const Image> large = load(DoubleSizeName(file));
     // Only a true double of the plain image keeps the layout's coordinates right.
     if (large && large->width == plain->width * 2 && large->height == plain->height * 2 &&
-        large->frames.size() == plain->frames.size())
+        large->FrameCount() == plain->FrameCount())
         return ScaledImage{large, 2};
     return ScaledImage{plain, 1};
 }

@@ -12,7 +12,7 @@ CGifAnimUI::~CGifAnimUI() {
     if (manager_) manager_->KillTimer(this, kFrameTimer);
 }
 
-size_t CGifAnimUI::GetFrameCount() const { return image_ ? image_->frames.size() : 0; }
+size_t CGifAnimUI::GetFrameCount() const { return image_ ? image_->FrameCount() : 0; }
 
 void CGifAnimUI::SetBkImage(std::wstring_view description) {
     if (manager_) manager_->KillTimer(this, kFrameTimer);
@@ -31,8 +31,8 @@ void CGifAnimUI::Load() {
 }
 
 void CGifAnimUI::ScheduleNext() {
-    if (!manager_ || !image_ || image_->frames.size() < 2 || !playing_) return;
-    manager_->SetTimer(this, kFrameTimer, std::max<UINT>(image_->frames[frame_].delayMs, 20));
+    if (!manager_ || !image_ || image_->FrameCount() < 2 || !playing_) return;
+    manager_->SetTimer(this, kFrameTimer, std::max<UINT>(image_->Delay(frame_), 20));
 }
 
 void CGifAnimUI::PlayGif() {
@@ -62,8 +62,8 @@ void CGifAnimUI::DoInit() { Load(); }
 
 void CGifAnimUI::DoEvent(TEventUI& event) {
     if (event.Type == UIEVENT_TIMER && event.wParam == kFrameTimer) {
-        if (!image_ || image_->frames.empty()) return;
-        frame_ = (frame_ + 1) % image_->frames.size();
+        if (!image_ || image_->FrameCount() == 0) return;
+        frame_ = (frame_ + 1) % image_->FrameCount();
         Invalidate();
         ScheduleNext();
         return;

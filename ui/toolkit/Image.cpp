@@ -4,7 +4,11 @@
 #include <ole2.h>
 #include <gdiplus.h>
 
+#include <algorithm>
 #include <cstring>
+#include <mutex>
+
+#include "platform/StartupTrace.h"
 
 namespace DuiLib {
 namespace {
@@ -12,12 +16,17 @@ namespace {
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
 
+std::mutex g_codecs;
 ULONG_PTR g_token = 0;
+int g_session = 0;  // counts GDI+ shutdowns: bitmaps of an ended session are gone with it
 
 bool StartCodecs() {
+    std::lock_guard lock(g_codecs);
     if (g_token) return true;
     GdiplusStartupInput input;
-    return GdiplusStartup(&g_token, &input, nullptr) == Ok;
+    bool started = GdiplusStartup(&g_token, &input, nullptr) == Ok;
+    TraceStartup("GDI+ started");
+    return started;
 }
 
 struct StreamRelease {
@@ -25,6 +34,14 @@ struct StreamRelease {
         if (s) s->Release();
     }
 };
+using Stream = std::unique_ptr<IStream, StreamRelease>;
+
+struct BitmapDispose {
+    void operator()(GpBitmap* b) const {
+        if (b) GdipDisposeImage(reinterpret_cast<GpImage*>(b));
+    }
+};
+using Bitmap = std::unique_ptr<GpBitmap, BitmapDispose>;
 
 IStream* MemoryStream(const void* data, size_t size) {
     HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE, size);
@@ -42,6 +59,15 @@ IStream* MemoryStream(const void* data, size_t size) {
         return nullptr;
     }
     return stream;
+}
+
+// The bitmap reads from the stream for as long as it lives.
+Bitmap OpenBitmap(const std::string& bytes, Stream& stream) {
+    if (bytes.empty() || !StartCodecs()) return nullptr;
+    stream.reset(MemoryStream(bytes.data(), bytes.size()));
+    GpBitmap* bitmap = nullptr;
+    if (!stream || GdipCreateBitmapFromStream(stream.get(), &bitmap) != Ok) return nullptr;
+    return Bitmap(bitmap);
 }
 
 std::vector<UINT> FrameDelays(GpImage* image, UINT frames) {
@@ -75,41 +101,138 @@ bool CopyFrame(GpBitmap* bitmap, int width, int height, ImageFrame& frame) {
     return true;
 }
 
+bool ImageSize(GpBitmap* bitmap, int& width, int& height) {
+    UINT w = 0, h = 0;
+    GdipGetImageWidth(reinterpret_cast<GpImage*>(bitmap), &w);
+    GdipGetImageHeight(reinterpret_cast<GpImage*>(bitmap), &h);
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return width > 0 && height > 0;
+}
+
+uint32_t BigEndian32(const unsigned char* p) { return (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]; }
+
+// The size a PNG's header gives; false for anything else.
+bool PngSize(const std::string& bytes, int& width, int& height) {
+    static const unsigned char kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    if (bytes.size() < 33 || memcmp(bytes.data(), kSignature, sizeof kSignature) != 0) return false;
+    auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    uint32_t w = BigEndian32(p + 16), h = BigEndian32(p + 20);
+    if (w == 0 || h == 0 || w > 0x7FFF || h > 0x7FFF) return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
+// A GIF's logical screen, the size GDI+ gives its frames; false for anything else.
+bool GifSize(const std::string& bytes, int& width, int& height) {
+    if (bytes.size() < 13 || (bytes.compare(0, 6, "GIF89a") != 0 && bytes.compare(0, 6, "GIF87a") != 0)) return false;
+    auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    width = p[6] | (p[7] << 8);
+    height = p[8] | (p[9] << 8);
+    return width > 0 && height > 0;
+}
+
 }  // namespace
 
-std::shared_ptr<Image> DecodeImage(const void* data, size_t size) {
-    if (!data || size == 0 || !StartCodecs()) return nullptr;
-    std::unique_ptr<IStream, StreamRelease> stream(MemoryStream(data, size));
-    if (!stream) return nullptr;
-    GpBitmap* bitmap = nullptr;
-    if (GdipCreateBitmapFromStream(stream.get(), &bitmap) != Ok || !bitmap) return nullptr;
-    auto* asImage = reinterpret_cast<GpImage*>(bitmap);
-
-    auto image = std::make_shared<Image>();
-    UINT width = 0, height = 0;
-    GdipGetImageWidth(asImage, &width);
-    GdipGetImageHeight(asImage, &height);
-    image->width = static_cast<int>(width);
-    image->height = static_cast<int>(height);
-
-    UINT frames = 1;
+// An animation's open GDI+ bitmap and the frame it has selected.
+// An animation's open GDI+ bitmap. A window may hold it past the codecs' shutdown.
+struct Image::Decoder {
+    ~Decoder() {
+        std::lock_guard lock(g_codecs);
+        if (session != g_session) (void)bitmap.release();
+    }
+    Stream stream;
+    Bitmap bitmap;
     GUID dimension = FrameDimensionTime;
-    UINT dimensions = 0;
-    if (GdipImageGetFrameDimensionsCount(asImage, &dimensions) == Ok && dimensions > 0) {
+    int session = g_session;
+};
+
+Image::Image() = default;
+
+Image::Image(int w, int h, std::vector<ImageFrame> frames) : width(w), height(h), frames_(std::move(frames)), decoded_(true) {}
+
+Image::~Image() = default;
+
+size_t Image::FrameCount() const {
+    if (!animated_) return frames_.empty() && encoded_.empty() ? 0 : std::max<size_t>(frames_.size(), 1);
+    return Open() ? delays_.size() : 0;
+}
+
+UINT Image::Delay(size_t index) const {
+    if (!animated_) return index < frames_.size() ? frames_[index].delayMs : 0;
+    return Open() && index < delays_.size() ? delays_[index] : 0;
+}
+
+bool Image::Open() const {
+    if (decoder_) return true;
+    auto decoder = std::make_unique<Decoder>();
+    decoder->bitmap = OpenBitmap(encoded_, decoder->stream);
+    if (!decoder->bitmap) return false;
+    decoded_ = true;
+    auto* image = reinterpret_cast<GpImage*>(decoder->bitmap.get());
+    int w = 0, h = 0;
+    if (!ImageSize(decoder->bitmap.get(), w, h) || w != width || h != height) return false;
+    UINT frames = 1, dimensions = 0;
+    if (GdipImageGetFrameDimensionsCount(image, &dimensions) == Ok && dimensions > 0) {
         std::vector<GUID> ids(dimensions);
-        if (GdipImageGetFrameDimensionsList(asImage, ids.data(), dimensions) == Ok) dimension = ids[0];
-        if (GdipImageGetFrameCount(asImage, &dimension, &frames) != Ok || frames == 0) frames = 1;
+        if (GdipImageGetFrameDimensionsList(image, ids.data(), dimensions) == Ok) decoder->dimension = ids[0];
+        if (GdipImageGetFrameCount(image, &decoder->dimension, &frames) != Ok || frames == 0) frames = 1;
     }
-    std::vector<UINT> delays = frames > 1 ? FrameDelays(asImage, frames) : std::vector<UINT>(1, 0);
-    for (UINT i = 0; i < frames; ++i) {
-        if (frames > 1 && GdipImageSelectActiveFrame(asImage, &dimension, i) != Ok) break;
-        ImageFrame frame;
-        frame.delayMs = delays[i];
-        if (!CopyFrame(bitmap, image->width, image->height, frame)) break;
-        image->frames.push_back(std::move(frame));
+    delays_ = frames > 1 ? FrameDelays(image, frames) : std::vector<UINT>(1, 0);
+    decoder_ = std::move(decoder);
+    TraceStartup("animation opened " + std::to_string(width) + "x" + std::to_string(height));
+    return true;
+}
+
+const ImageFrame* Image::Frame(size_t index) const {
+    if (!animated_) {
+        if (frames_.empty() && !encoded_.empty()) {
+            Stream stream;
+            Bitmap bitmap = OpenBitmap(encoded_, stream);
+            ImageFrame frame;
+            int w = 0, h = 0;
+            decoded_ = true;
+            if (bitmap && ImageSize(bitmap.get(), w, h) && w == width && h == height &&
+                CopyFrame(bitmap.get(), width, height, frame))
+                frames_.push_back(std::move(frame));
+            TraceStartup("image decoded " + std::to_string(width) + "x" + std::to_string(height));
+            encoded_.clear();
+            encoded_.shrink_to_fit();
+        }
+        return index < frames_.size() ? &frames_[index] : nullptr;
     }
-    GdipDisposeImage(asImage);
-    if (image->frames.empty() || image->width <= 0 || image->height <= 0) return nullptr;
+    if (index == currentIndex_) return &current_;
+    if (!Open() || index >= delays_.size()) return nullptr;
+    auto* image = reinterpret_cast<GpImage*>(decoder_->bitmap.get());
+    currentIndex_ = SIZE_MAX;
+    if (delays_.size() > 1 && GdipImageSelectActiveFrame(image, &decoder_->dimension, static_cast<UINT>(index)) != Ok)
+        return nullptr;
+    if (!CopyFrame(decoder_->bitmap.get(), width, height, current_)) return nullptr;
+    current_.delayMs = delays_[index];
+    currentIndex_ = index;
+    return &current_;
+}
+
+std::shared_ptr<Image> DecodeImage(const void* data, size_t size) {
+    if (!data || size == 0) return nullptr;
+    auto image = std::shared_ptr<Image>(new Image);
+    image->encoded_.assign(static_cast<const char*>(data), size);
+    if (GifSize(image->encoded_, image->width, image->height)) {
+        image->animated_ = true;
+        return image;
+    }
+    if (PngSize(image->encoded_, image->width, image->height)) return image;
+    // Any other kind is decoded now: its size is known only then.
+    Stream stream;
+    Bitmap bitmap = OpenBitmap(image->encoded_, stream);
+    ImageFrame frame;
+    if (!bitmap || !ImageSize(bitmap.get(), image->width, image->height) ||
+        !CopyFrame(bitmap.get(), image->width, image->height, frame))
+        return nullptr;
+    image->frames_.push_back(std::move(frame));
+    image->decoded_ = true;
+    image->encoded_.clear();
     return image;
 }
 
@@ -133,10 +256,14 @@ bool SavePng(const std::wstring& path, const uint32_t* pixels, int width, int he
     return status == Ok;
 }
 
+bool StartImageCodecs() { return StartCodecs(); }
+
 void ShutdownImageCodecs() {
+    std::lock_guard lock(g_codecs);
     if (!g_token) return;
     GdiplusShutdown(g_token);
     g_token = 0;
+    ++g_session;
 }
 
 }  // namespace DuiLib

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/StartupTrace.h"
 #include "ui/toolkit/AccessibleWindow.h"
 #include "ui/toolkit/Attributes.h"
 #include "ui/toolkit/RichEdit.h"
@@ -425,6 +426,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             UpdateLayout();  // before BeginPaint, so what layout invalidates is painted now
             PaintScope paint(hwnd_);
             if (!IsEmptyRect(paint.Area())) Render(paint.Get(), paint.Area());
+            static bool painted = false;
+            if (!std::exchange(painted, true)) TraceStartup("first paint done");
             return true;
         }
         case WM_PRINTCLIENT: {

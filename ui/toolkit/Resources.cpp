@@ -116,6 +116,13 @@ std::shared_ptr<const Image> LoadImage(std::wstring_view folder, std::wstring_vi
     return image;
 }
 
+std::vector<std::string> DecodedImages() {
+    std::vector<std::string> names;
+    for (const auto& [key, image] : S().images)
+        if (image && image->Decoded()) names.push_back(key.substr(key.rfind('|') + 1));
+    return names;
+}
+
 void Release() {
     State& s = S();
     s.images.clear();

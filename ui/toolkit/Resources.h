@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/toolkit/Image.h"
 
@@ -38,8 +39,12 @@ bool HasZip();
 // Reads `file` relative to `folder` (a window's skin folder), then relative
 // to the root; an absolute path is read from disk. False when missing.
 bool Load(std::wstring_view folder, std::wstring_view file, std::string& out);
-// Decoded image, shared; nullptr when missing or unreadable.
+// The image, shared; nullptr when missing or unreadable. Its pixels are
+// decoded when first drawn (see Image.h).
 std::shared_ptr<const Image> LoadImage(std::wstring_view folder, std::wstring_view file);
+// The files of the cached images whose pixels have been decoded, as their
+// archive names ("img1/logo@2x.png"); what start-up decodes is tested by it.
+std::vector<std::string> DecodedImages();
 
 // Drops the image, font and zip caches; windows keep what they hold.
 void Release();

@@ -72,7 +72,8 @@ std::vector<uint32_t> RenderShadow(const CPaintManagerUI& manager, SIZE window) 
     if (width <= 0 || height <= 0) return {};
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
     std::shared_ptr<const Image> image = shadow.image.empty() ? nullptr : manager.GetImage(shadow.image);
-    if (image && !image->frames.empty()) {
+    const ImageFrame* frame = image ? image->Frame(0) : nullptr;
+    if (frame) {
         Canvas canvas{nullptr, pixels.data(), width, height};
         RECT corner = shadow.corner;  // in the image's pixels
         if (!corner.left && !corner.top && !corner.right && !corner.bottom) {
@@ -81,7 +82,7 @@ std::vector<uint32_t> RenderShadow(const CPaintManagerUI& manager, SIZE window) 
         }
         RECT destCorner = dpi.Scale(corner);
         RECT all{0, 0, width, height};
-        DrawImage(canvas, *image, image->frames[0], all, RECT{0, 0, image->width, image->height}, corner, 255, all,
+        DrawImage(canvas, *image, *frame, all, RECT{0, 0, image->width, image->height}, corner, 255, all,
                   &destCorner);
     } else {
         DrawSoftShadow(pixels, width, height, size, window, std::max<int>(0, dpi.Scale(manager.GetRoundCorner().cx)),

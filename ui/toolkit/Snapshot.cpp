@@ -61,12 +61,10 @@ bool ComposeWindowPicture(const CPaintManagerUI& manager, const Snapshot& client
     RECT all{0, 0, out.width, out.height};
     if (size > 0) {
         std::vector<uint32_t> shadowPixels = RenderShadow(manager, SIZE{client.width, client.height});
-        Image image;
-        image.width = client.width + 2 * size;
-        image.height = client.height + 2 * size;
-        image.frames.push_back(ImageFrame{std::move(shadowPixels), 0});
+        std::vector<ImageFrame> frames{ImageFrame{std::move(shadowPixels), 0}};
+        Image image(client.width + 2 * size, client.height + 2 * size, std::move(frames));
         RECT dest{margin - size, margin - size, margin - size + image.width, margin - size + image.height};
-        DrawImage(canvas, image, image.frames[0], dest, RECT{0, 0, image.width, image.height}, RECT{}, 255, all);
+        DrawImage(canvas, image, *image.Frame(0), dest, RECT{0, 0, image.width, image.height}, RECT{}, 255, all);
     }
     // The window, cut to its rounded corners with soft edges.
     double radius = std::max(0, dpi.Scale(manager.GetRoundCorner().cx));

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/StartupTrace.h"
+
 namespace DuiLib {
 
 WindowImplBase::~WindowImplBase() {
@@ -39,6 +41,8 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     m_PaintManager.SetSkinFolder(GetSkinFolder());
     CDialogBuilder builder;
     CControlUI* root = builder.Create(GetSkinFile(), &m_PaintManager, this);
+    CDuiString skin = GetSkinFile();
+    TraceStartup("layout built " + std::string(skin.begin(), skin.end()));
     layoutLoaded_ = root != nullptr && m_PaintManager.AttachDialog(root);
     if (!layoutLoaded_) OutputDebugStringW((L"toolkit: " + builder.GetLastError() + L"\n").c_str());
     m_PaintManager.AddNotifier(this);
@@ -46,6 +50,7 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     if (layoutLoaded_) InitWindow();
     if (CControlUI* rootControl = m_PaintManager.GetRoot())
         m_PaintManager.SendNotify(rootControl, DUI_MSGTYPE_WINDOWINIT);
+    TraceStartup("window initialised");
     bHandled = TRUE;
     return 0;
 }
