@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Files programs' debug information in a symbol store:
+#   scripts/symbol-store.sh STORE PROGRAM.exe...
+# Each program (as linked, with its DWARF) gives, under its build id (the
+# CodeView GUID and age "--build-id" writes, in the form Dumper's .log prints):
+#   STORE/<Module.exe>/<BUILDID>/<Module.exe>.debug   objcopy --only-keep-debug
+#   STORE/<Module.exe>/<BUILDID>/<Module.exe>         stripped, with a debug link to it
+# so a symbolizer given the stripped program finds its debug file beside it.
+# A build already in the store is left as it is. Prints each folder filed.
+set -euo pipefail
+
+if [ $# -lt 2 ]; then
+  echo "usage: $0 STORE PROGRAM.exe..." >&2
+  exit 2
+fi
+store=$1
+shift
+
+die() { echo "symbol-store: $*" >&2; exit 1; }
+
+# The 64-bit objdump reads both flavours; it tells which binutils to use.
+tools_for() {
+  case $(x86_64-w64-mingw32-objdump -f "$1" 2>/dev/null | sed -n 's/.*file format //p') in
+    pei-i386) echo i686-w64-mingw32 ;;
+    pei-x86-64) echo x86_64-w64-mingw32 ;;
+    *) die "$1: not a Windows program" ;;
+  esac
+}
+
+# objdump prints the RSDS GUID as its raw bytes; the GUID's first three
+# fields are little-endian, which Dumper prints as numbers.
+build_id() {
+  local line hex age
+  line=$(x86_64-w64-mingw32-objdump -p "$1" | grep -m1 'format RSDS signature') ||
+    die "$1: no build id (link with -Wl,--build-id)"
+  hex=$(sed -n 's/.*signature \([0-9a-f]\{32\}\) age \([0-9]*\).*/\1/p' <<<"$line")
+  age=$(sed -n 's/.*signature [0-9a-f]\{32\} age \([0-9]*\).*/\1/p' <<<"$line")
+  [ ${#hex} -eq 32 ] || die "$1: unreadable build id"
+  printf '%s%s%s%s%s%s%s%s%s%X\n' "${hex:6:2}" "${hex:4:2}" "${hex:2:2}" "${hex:0:2}" \
+    "${hex:10:2}" "${hex:8:2}" "${hex:14:2}" "${hex:12:2}" "${hex:16:16}" "$age" | tr a-f A-F
+}
+
+for program in "$@"; do
+  [ -f "$program" ] || die "$program: no such file"
+  triple=$(tools_for "$program")
+  name=$(basename "$program")
+  id=$(build_id "$program")
+  folder="$store/$name/$id"
+  if [ -f "$folder/$name" ] && [ -f "$folder/$name.debug" ]; then
+    echo "$folder"
+    continue
+  fi
+  work=$(mktemp -d "${TMPDIR:-/tmp}/symbol-store.XXXXXX")
+  "$triple-objcopy" --only-keep-debug "$program" "$work/$name.debug"
+  "$triple-strip" -o "$work/$name" "$program"
+  # The link names the file only; it is looked for beside the program.
+  (cd "$work" && "$triple-objcopy" --add-gnu-debuglink="$name.debug" "$name")
+  mkdir -p "$folder"
+  mv "$work/$name.debug" "$work/$name" "$folder/"
+  rmdir "$work"
+  echo "$folder"
+done
