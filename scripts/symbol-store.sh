@@ -31,8 +31,9 @@ tools_for() {
 # fields are little-endian, which Dumper prints as numbers.
 build_id() {
   local line hex age
-  line=$(x86_64-w64-mingw32-objdump -p "$1" | grep -m1 'format RSDS signature') ||
-    die "$1: no build id (link with -Wl,--build-id)"
+  # Whole output first: grep -m1 would cut objdump off mid-write.
+  line=$(x86_64-w64-mingw32-objdump -p "$1") || die "$1: unreadable"
+  line=$(grep -m1 'format RSDS signature' <<<"$line") || die "$1: no build id (link with -Wl,--build-id)"
   hex=$(sed -n 's/.*signature \([0-9a-f]\{32\}\) age \([0-9]*\).*/\1/p' <<<"$line")
   age=$(sed -n 's/.*signature [0-9a-f]\{32\} age \([0-9]*\).*/\1/p' <<<"$line")
   [ ${#hex} -eq 32 ] || die "$1: unreadable build id"

@@ -32,7 +32,7 @@ CRASH_RUNNER = os.environ["CRASH_RUNNER"]
 WORK = os.path.join(os.path.dirname(PREFIX), "support")
 # Where the crash is started in the installed Vantoro.exe: a function of ours
 # that reads through its first argument, which the thread gets as 0x10.
-FAULT_FUNCTION = "FileName"
+FAULT_FUNCTION = "Exists"
 
 # No menu entries or desktop files for the Linux desktop: shortcuts stay in the prefix.
 ENV = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all",
