@@ -27,18 +27,16 @@ tools_for() {
   esac
 }
 
-# objdump prints the RSDS GUID as its raw bytes; the GUID's first three
-# fields are little-endian, which Dumper prints as numbers.
+# objdump prints the RSDS GUID field by field, as Dumper does; the age follows.
 build_id() {
-  local line hex age
+  local text hex age
   # Whole output first: grep -m1 would cut objdump off mid-write.
-  line=$(x86_64-w64-mingw32-objdump -p "$1") || die "$1: unreadable"
-  line=$(grep -m1 'format RSDS signature' <<<"$line") || die "$1: no build id (link with -Wl,--build-id)"
-  hex=$(sed -n 's/.*signature \([0-9a-f]\{32\}\) age \([0-9]*\).*/\1/p' <<<"$line")
-  age=$(sed -n 's/.*signature [0-9a-f]\{32\} age \([0-9]*\).*/\1/p' <<<"$line")
-  [ ${#hex} -eq 32 ] || die "$1: unreadable build id"
-  printf '%s%s%s%s%s%s%s%s%s%X\n' "${hex:6:2}" "${hex:4:2}" "${hex:2:2}" "${hex:0:2}" \
-    "${hex:10:2}" "${hex:8:2}" "${hex:14:2}" "${hex:12:2}" "${hex:16:16}" "$age" | tr a-f A-F
+  text=$(x86_64-w64-mingw32-objdump -p "$1") || die "$1: unreadable"
+  grep -q 'format RSDS signature' <<<"$text" || die "$1: no build id (link with -Wl,--build-id)"
+  hex=$(sed -n 's/.*format RSDS signature \([0-9a-f]\{32\}\) age \([0-9]*\).*/\1/p' <<<"$text" | head -n1)
+  age=$(sed -n 's/.*format RSDS signature [0-9a-f]\{32\} age \([0-9]*\).*/\1/p' <<<"$text" | head -n1)
+  [ ${#hex} -eq 32 ] && [ -n "$age" ] || die "$1: unreadable build id"
+  printf '%s%X\n' "${hex^^}" "$age"
 }
 
 for program in "$@"; do

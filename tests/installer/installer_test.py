@@ -329,8 +329,8 @@ class SetupLifeCycle(unittest.TestCase):
             page = service.get("/support/reports/" + report).decode("utf-8")
             resolved = re.search(r'<pre id="resolved">(.*?)</pre>', page, re.S).group(1)
             # The faulting frame of the stripped program: its module, offset, name and source line.
-            self.assertRegex(resolved, r"(?m)^&gt;00: Vantoro\.exe\+0x%X \S*%s\(.*\) at \S+\.(cpp|h):\d+$"
-                             % (rva, FAULT_FUNCTION))
+            self.assertRegex(resolved, r"(?m)^&gt;00: Vantoro\.exe\+0x[0-9A-F]+ %s\(.*\) at \S+/Path\.cpp:\d+$"
+                             % FAULT_FUNCTION)
             self.assertNotIn('class="note"', page)
             dom = browse(service.url + "/support/reports/" + report, os.path.join(WORK, "support-page.png"))
             self.assertRegex(dom, r'<pre id="resolved">&gt;00: Vantoro\.exe\+0x[0-9A-F]+ \S*' + FAULT_FUNCTION)
