@@ -10,7 +10,8 @@ const char kHead[] =
     "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Crash reports</title>"
     "<style>body{font-family:sans-serif}td,th{padding:2px 10px;text-align:left}"
     "pre{background:#f4f4f4;padding:8px;overflow-x:auto}.traces{display:flex;gap:16px}"
-    ".traces section{flex:1;min-width:0}.note{color:#a00000}</style></head><body>\n";
+    ".traces section{flex:1;min-width:0}#resolved{white-space:pre-wrap;overflow-wrap:anywhere}"
+    ".note{color:#a00000}</style></head><body>\n";
 const char kTail[] = "</body></html>\n";
 
 std::string PartValue(const Json::Value& meta, const std::string& name) {

@@ -233,9 +233,12 @@ def browse(url, screenshot):
     profile = tempfile.mkdtemp(dir=WORK)
     common = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + profile,
               "--window-size=1600,1000"]
-    subprocess.run(common + ["--screenshot=" + screenshot, url], capture_output=True, timeout=120, check=True)
-    return subprocess.run(common + ["--dump-dom", url], capture_output=True, text=True, timeout=120,
-                          check=True).stdout
+    try:
+        subprocess.run(common + ["--screenshot=" + screenshot, url], capture_output=True, timeout=120, check=True)
+        return subprocess.run(common + ["--dump-dom", url], capture_output=True, text=True, timeout=120,
+                              check=True).stdout
+    finally:
+        shutil.rmtree(profile, ignore_errors=True)
 
 
 class SetupLifeCycle(unittest.TestCase):
