@@ -10,7 +10,11 @@ set(VANTORO_DEPS_INCLUDE "${VANTORO_DEPS}/include")
 set(VANTORO_DEPS_LIB "${VANTORO_DEPS}/lib")
 
 # Full path on purpose: a plain -lz would pick libz.dll.a and pull in zlib1.dll.
-set(VANTORO_ZLIB_STATIC_LIB /usr/${VANTORO_MINGW_TRIPLE}/lib/libz.a)
+# The prefix's own (frame pointers kept) when it has one, else the packaged one.
+set(VANTORO_ZLIB_STATIC_LIB "${VANTORO_DEPS_LIB}/libz.a")
+if(NOT EXISTS "${VANTORO_ZLIB_STATIC_LIB}")
+  set(VANTORO_ZLIB_STATIC_LIB /usr/${VANTORO_MINGW_TRIPLE}/lib/libz.a)
+endif()
 if(NOT EXISTS "${VANTORO_ZLIB_STATIC_LIB}")
   message(FATAL_ERROR "${VANTORO_ZLIB_STATIC_LIB} missing (libz-mingw-w64-dev)")
 endif()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the static third-party libraries (libcurl + curl.exe, jsoncpp, pugixml,
-# minizip) and 7-Zip's standalone 7za.exe for one Windows architecture from
+# zlib, minizip) and 7-Zip's standalone 7za.exe for one Windows architecture from
 # Debian's source packages into a cache outside the work tree:
 #   scripts/build-deps.sh [x86|x64]      (default x86, the shipped flavour)
 # Idempotent: a finished prefix is reused as is.
@@ -18,7 +18,10 @@ esac
 cache=${VANTORO_DEPS_CACHE:-/var/cache/vantoro}
 sysroot=/usr/$host
 cc=$host-gcc-posix
-opt='-O2 -gdwarf-4'
+# Frame pointers kept, leaf functions included: on 32-bit Windows a walk is an
+# EBP chain, and one library function without a frame ends it (or skips its
+# caller). Linked-in libraries only; 7za.exe is a program of its own.
+opt='-O2 -gdwarf-4 -fno-omit-frame-pointer -mno-omit-leaf-frame-pointer'
 jobs=$(nproc)
 
 say() { echo "build-deps: $*" >&2; }
@@ -175,15 +178,30 @@ say "building pugixml"
 cmake_lib pugixml "$(one_dir 'pugixml-*')" -DPUGIXML_BUILD_TESTS=OFF
 [ -f "$prefix/lib/libpugixml.a" ] || die "pugixml: libpugixml.a missing"
 
+read -r -a opt_words <<<"$opt"
+
+# ---- zlib (the packaged libz.a omits frame pointers) -------------------------
+say "building zlib"
+z_src=$(one_dir 'zlib-*')
+z_obj="$work/build-zlib"
+mkdir -p "$z_obj"
+z_objs=()
+for u in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback \
+         inffast inflate inftrees trees uncompr zutil; do
+  step "zlib-$u" $cc "${opt_words[@]}" -I"$z_src" -c "$z_src/$u.c" -o "$z_obj/$u.o"
+  z_objs+=("$z_obj/$u.o")
+done
+rm -f "$prefix/lib/libz.a"
+step zlib-ar $host-ar rcs "$prefix/lib/libz.a" "${z_objs[@]}"
+
 # ---- minizip (zlib's contrib) ------------------------------------------------
 say "building minizip"
-mz_src="$(one_dir 'zlib-*')/contrib/minizip"
+mz_src="$z_src/contrib/minizip"
 mz_obj="$work/build-minizip"
 mkdir -p "$mz_obj" "$prefix/include/minizip"
-read -r -a opt_words <<<"$opt"
 mz_objs=()
 for u in ioapi unzip zip iowin32; do
-  # Against the packaged MinGW zlib (same 1.2.13), which is what gets linked.
+  # Against the packaged MinGW zlib.h (same version as the libz.a above).
   step "minizip-$u" $cc "${opt_words[@]}" -I"$sysroot/include" -c "$mz_src/$u.c" -o "$mz_obj/$u.o"
   mz_objs+=("$mz_obj/$u.o")
 done
@@ -204,7 +222,7 @@ cat > "$prefix/VERSIONS" <<EOF
 curl ${ver[curl]}
 libjsoncpp ${ver[libjsoncpp]}
 pugixml ${ver[pugixml]}
-zlib ${ver[zlib]} (minizip; libz from libz-mingw-w64-dev)
+zlib ${ver[zlib]} (libz.a, minizip)
 7zip ${ver[7zip]} (7za.exe)
 EOF
 # Written last: its presence means the prefix is complete.

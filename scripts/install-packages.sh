@@ -14,6 +14,8 @@ packages=(
   g++ libcpp-httplib-dev libjsoncpp-dev libarchive-dev googletest curl locales
   libssl-dev openssl
   nsis
+  # llvm-symbolizer resolves the support pages' traces; chromium shows them in a test.
+  llvm chromium
 )
 x86=
 if "$here/can-run-x86.sh" 2>/dev/null; then

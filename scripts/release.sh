@@ -39,6 +39,9 @@ mkdir -p "$out"
 cp "$build"/installer-stage/{Vantoro.exe,dumper.exe,7za.exe} "$out/"
 cp "$build/$setup" "$out/"
 files=(Vantoro.exe dumper.exe 7za.exe "$setup")
+# Their debug information by module and build id, which the service's support
+# pages resolve shipped traces from (scripts/symbol-store.sh).
+scripts/symbol-store.sh "$out/symbols" "$build/Vantoro.exe" "$build/dumper.exe" >/dev/null
 
 # File versions from each program's version resource (VS_FIXEDFILEINFO).
 python3 - "$out" "${files[@]}" >"$out/VERSIONS" <<'PY'

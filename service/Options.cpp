@@ -33,6 +33,8 @@ void Apply(Options& o, const std::string& name, const std::string& value) {
     else if (name == "--tls-cert") o.tlsCert = value;
     else if (name == "--tls-key") o.tlsKey = value;
     else if (name == "--tls-port-file") o.tlsPortFile = value;
+    else if (name == "--symbols") o.symbols = value;
+    else if (name == "--symbolizer") o.symbolizer = value;
     else if (name == "--size") o.size = ParseNumber(name, value, UINT64_MAX);
     else if (name == "--generate-files") o.mode = Options::Mode::GenerateFiles, o.generateTarget = value;
     else if (name == "--generate-file") o.mode = Options::Mode::GenerateFile, o.generateTarget = value;
@@ -69,6 +71,7 @@ std::string Options::Usage() {
            "  vantoro-service --port N [--bind ADDR] --data DIR [--files DIR] [--catalog DIR]\n"
            "                  [--port-file PATH] [--max-upload BYTES] [--fallback-head URL]\n"
            "                  [--tls-port N --tls-cert PEM --tls-key PEM [--tls-port-file PATH]]\n"
+           "                  [--symbols DIR [--symbolizer PATH]]\n"
            "  vantoro-service --generate-files DIR [--size BYTES] [--catalog DIR]\n"
            "  vantoro-service --generate-file PATH --size BYTES\n";
 }

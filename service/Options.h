@@ -2,6 +2,9 @@
 //   vantoro-service --port N [--bind ADDR] --data DIR [--files DIR] [--catalog DIR]
 //                   [--port-file PATH] [--max-upload BYTES] [--fallback-head URL]
 //                   [--tls-port N --tls-cert PEM --tls-key PEM [--tls-port-file PATH]]
+//                   [--symbols DIR [--symbolizer PATH]]
+// --symbols names the symbol store (see SymbolStore) the support pages resolve
+// traces from; --symbolizer the llvm-symbolizer they run.
 // With --tls-port the same service (one log, one set of faults) also answers
 // https there, showing the certificate chain in --tls-cert
 // (scripts/make-test-tls.sh makes one from a test authority).
@@ -34,6 +37,8 @@ struct Options {
     std::filesystem::path tlsCert;
     std::filesystem::path tlsKey;
     std::filesystem::path tlsPortFile;
+    std::filesystem::path symbols;  // empty: no symbol store
+    std::string symbolizer = "/usr/bin/llvm-symbolizer";
 
     static constexpr uint64_t kDefaultFileSize = 64 << 10;
 

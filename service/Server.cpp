@@ -48,13 +48,17 @@ Server::Server(const Options& options)
       api_(catalog_, hostile_, uploads_, options_.fallbackHead, digests_),
       content_(catalog_, FilesDir(options_)),
       control_(log_, faults_, uploads_, hostile_),
-      support_(uploads_) {
+      symbols_(options.symbols, options.symbolizer),
+      support_(uploads_, symbols_) {
+    if (!options_.symbols.empty() && !std::filesystem::is_directory(options_.symbols))
+        throw std::runtime_error("the symbol store " + options_.symbols.string() + " is not a folder");
     if (options_.files.empty())
         Generator::WriteCatalogFiles(catalog_, FilesDir(options_), options_.size.value_or(Options::kDefaultFileSize),
                                      true);
     api_.AddTo(router_);
     content_.AddTo(router_);
     control_.AddTo(router_);
+    symbols_.AddTo(router_);
     support_.AddTo(router_);
     Configure(http_, listenSocket_);
     if (options_.tlsPort < 0) return;

@@ -17,6 +17,7 @@
 #include "Options.h"
 #include "RequestLog.h"
 #include "SupportPages.h"
+#include "SymbolStore.h"
 #include "Router.h"
 #include "TestRoutes.h"
 #include "Uploads.h"
@@ -59,6 +60,7 @@ private:
     ApiRoutes api_;
     ContentRoutes content_;
     TestRoutes control_;
+    SymbolStore symbols_;
     SupportPages support_;
     Router router_;
     httplib::Server http_;

@@ -2,13 +2,16 @@
 
 #include "Pages.h"
 #include "ReportTrace.h"
+#include "ResolvedTrace.h"
 
 namespace {
 
 const char kHead[] =
     "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Crash reports</title>"
     "<style>body{font-family:sans-serif}td,th{padding:2px 10px;text-align:left}"
-    "pre{background:#f4f4f4;padding:8px}</style></head><body>\n";
+    "pre{background:#f4f4f4;padding:8px;overflow-x:auto}.traces{display:flex;gap:16px}"
+    ".traces section{flex:1;min-width:0}#resolved{white-space:pre-wrap;overflow-wrap:anywhere}"
+    ".note{color:#a00000}</style></head><body>\n";
 const char kTail[] = "</body></html>\n";
 
 std::string PartValue(const Json::Value& meta, const std::string& name) {
@@ -24,6 +27,7 @@ std::string Cell(const std::string& text) { return "<td>" + Pages::Escape(text) 
 void SupportPages::AddTo(Router& router) {
     router.Add("GET", "/support/reports", [this](const Call&) { return List(); });
     router.Add("GET", "/support/reports/*", [this](const Call& call) { return Trace(call.captures.at(0)); });
+    router.Add("GET", "/support/archives/*", [this](const Call& call) { return Archive(call.captures.at(0)); });
 }
 
 Reply SupportPages::List() const {
@@ -52,6 +56,21 @@ Reply SupportPages::Trace(const std::string& id) const {
         reply.status = 422;
         return reply;
     }
-    return Reply::Html(html + "<p>" + Pages::Escape(trace.entry) + "</p>\n<pre id=\"trace\">" +
-                       Pages::Escape(trace.text) + "</pre>\n" + kTail);
+    const ResolvedTrace resolved = ResolvedTrace::Resolve(trace.text, symbols_);
+    html += "<p>" + Pages::Escape(trace.entry) + " &middot; <a id=\"archive\" href=\"/support/archives/" +
+            Pages::Escape(id) + "\" download>download the archive</a></p>\n";
+    for (const std::string& note : resolved.notes) html += "<p class=\"note\">" + Pages::Escape(note) + "</p>\n";
+    return Reply::Html(html + "<div class=\"traces\"><section><h2>Resolved</h2><pre id=\"resolved\">" +
+                       Pages::Escape(resolved.text) + "</pre></section>\n<section><h2>As reported</h2><pre id=\"trace\">" +
+                       Pages::Escape(trace.text) + "</pre></section></div>\n" + kTail);
+}
+
+Reply SupportPages::Archive(const std::string& id) const {
+    auto file = uploads_.Open(id);
+    if (!file) return Reply::Error(404, "no such report");
+    Reply reply = Reply::Stream(std::move(file));
+    reply.contentType = "application/x-7z-compressed";
+    // The id is a name this service made up.
+    reply.headers.emplace_back("Content-Disposition", "attachment; filename=\"" + id + "\"");
+    return reply;
 }

@@ -3,17 +3,21 @@
 from outside: a foreign folder refused, silent install, a renamed setup run
 over it as an upgrade (first failing on a locked file, then asked for another
 folder), Vantoro.exe started from the shortcut against the reference service,
-and the silent uninstall while it runs. The steps build on each other and run
-in order."""
+the installed (stripped) program crashed and its report resolved on the
+support pages of a service holding that build's symbol store, and the silent
+uninstall while it runs. The steps build on each other and run in order."""
 import hashlib
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
+import tempfile
 import time
 import unittest
 import urllib.request
+import uuid
 
 SETUP = os.environ["VANTORO_SETUP"]
 STAGE = os.environ["VANTORO_STAGE"]
@@ -22,6 +26,15 @@ PREFIX = os.environ["INSTALLER_PREFIX"]
 PREFIX_SCRIPT = os.environ["PREFIX_SCRIPT"]
 SERVICE_DIR = os.environ["VANTORO_SERVICE_DIR"]
 HELPER = os.environ["PLATFORM_HELPER"]
+SERVICE_BIN = os.environ["VANTORO_SERVICE_BIN"]
+SYMBOL_STORE = os.environ["SYMBOL_STORE_SCRIPT"]
+# The programs as linked, before the setup's staging stripped them.
+UNSTRIPPED = os.environ["VANTORO_UNSTRIPPED"].split(":")
+CRASH_RUNNER = os.environ["CRASH_RUNNER"]
+WORK = os.path.join(os.path.dirname(PREFIX), "support")
+# Where the crash is started in the installed Vantoro.exe: a function of ours
+# that reads through its first argument, which the thread gets as 0x10.
+FAULT_FUNCTION = "Exists"
 
 # No menu entries or desktop files for the Linux desktop: shortcuts stay in the prefix.
 ENV = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all",
@@ -165,6 +178,93 @@ def pings_with_exe_name(name):
     return [e for e in log if e["path"] == "/helper/ping" and ["exeName", name] in e["query"]]
 
 
+def start_fixer():
+    target, folder = shortcut(SHORTCUTS[0])
+    env = dict(ENV, VANTORO_SERVICE_URL=service_url())
+    return subprocess.Popen(["wine", target], env=env, cwd=unix_path(folder), stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def wait_for_ping(fixer, count):
+    """Until the service has seen more than count pings from the running program."""
+    deadline = time.monotonic() + 60
+    while len(pings_with_exe_name(RENAMED)) <= count and time.monotonic() < deadline:
+        assert fixer.poll() is None, "Vantoro.exe ended"
+        time.sleep(0.5)
+    return len(pings_with_exe_name(RENAMED)) > count
+
+
+def function_rva(program, name):
+    """The offset of a function (by its demangled name) from the program's image base."""
+    header = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", program], capture_output=True, text=True,
+                            check=True).stdout
+    base = int(re.search(r"^ImageBase\s+([0-9a-fA-F]+)", header, re.M).group(1), 16)
+    symbols = subprocess.run(["x86_64-w64-mingw32-nm", "-C", program], capture_output=True, text=True,
+                             check=True).stdout
+    match = re.search(r"^([0-9a-f]+) T " + re.escape(name) + r"\(", symbols, re.M)
+    assert match, name
+    return int(match.group(1), 16) - base
+
+
+class SupportService:
+    """The reference service on a port of its own, with a symbol store made
+    from the programs as linked."""
+
+    def __init__(self):
+        shutil.rmtree(WORK, ignore_errors=True)
+        self.store = os.path.join(WORK, "symbols")
+        subprocess.run([SYMBOL_STORE, self.store] + UNSTRIPPED, check=True, capture_output=True, timeout=120)
+        port_file = os.path.join(WORK, "port")
+        self.process = subprocess.Popen([SERVICE_BIN, "--port", "0", "--data", os.path.join(WORK, "data"),
+                                         "--port-file", port_file, "--symbols", self.store],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 30
+        while not os.path.exists(port_file) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        with open(port_file) as f:
+            self.url = "http://127.0.0.1:" + f.read().strip()
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=30)
+
+    def upload(self, archive):
+        """Posts the archive as Dumper does; the report's id."""
+        boundary = uuid.uuid4().hex
+        parts = [(name, None, value.encode()) for name, value in
+                 (("tag", "1.0.0.1"), ("product", "Fixer"), ("version", VERSION))]
+        with open(archive, "rb") as f:
+            parts.append(("file", os.path.basename(archive), f.read()))
+        body = b""
+        for name, filename, data in parts:
+            body += f"--{boundary}\r\nContent-Disposition: form-data; name=\"{name}\"".encode()
+            if filename:
+                body += f"; filename=\"{filename}\"\r\nContent-Type: application/octet-stream".encode()
+            body += b"\r\n\r\n" + data + b"\r\n"
+        body += f"--{boundary}--\r\n".encode()
+        request = urllib.request.Request(self.url + "/api/fixer/client/dump?version=" + VERSION, data=body,
+                                         headers={"Content-Type": "multipart/form-data; boundary=" + boundary})
+        with urllib.request.urlopen(request, timeout=30) as reply:
+            return json.load(reply)["data"]["id"]
+
+    def get(self, path):
+        with urllib.request.urlopen(self.url + path, timeout=60) as reply:
+            return reply.read()
+
+
+def browse(url, screenshot):
+    """The page's DOM as headless chromium builds it, and a screenshot of it."""
+    profile = tempfile.mkdtemp(dir=WORK)
+    common = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + profile,
+              "--window-size=1600,1000"]
+    try:
+        subprocess.run(common + ["--screenshot=" + screenshot, url], capture_output=True, timeout=120, check=True)
+        return subprocess.run(common + ["--dump-dom", url], capture_output=True, text=True, timeout=120,
+                              check=True).stdout
+    finally:
+        shutil.rmtree(profile, ignore_errors=True)
+
+
 class SetupLifeCycle(unittest.TestCase):
     fixer = None
 
@@ -268,18 +368,50 @@ class SetupLifeCycle(unittest.TestCase):
         self.assertEqual(len(entry), 12)
 
     def test_3_program_from_shortcut_reports_setup_name(self):
-        target, folder = shortcut(SHORTCUTS[0])
-        env = dict(ENV, VANTORO_SERVICE_URL=service_url())
-        SetupLifeCycle.fixer = subprocess.Popen(["wine", target], env=env, cwd=unix_path(folder),
-                                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                                stderr=subprocess.DEVNULL)
-        deadline = time.monotonic() + 60
-        while not pings_with_exe_name(RENAMED) and time.monotonic() < deadline:
-            self.assertIsNone(self.fixer.poll(), "Vantoro.exe ended")
-            time.sleep(0.5)
-        self.assertTrue(pings_with_exe_name(RENAMED), "no /helper/ping with the setup's name as exeName")
+        SetupLifeCycle.fixer = start_fixer()
+        self.assertTrue(wait_for_ping(self.fixer, 0), "no /helper/ping with the setup's name as exeName")
 
-    def test_4_silent_uninstall_closes_program_and_leaves_downloads(self):
+    def test_4_installed_program_crash_resolves_from_the_symbol_store(self):
+        self.assertIsNotNone(self.fixer, "Vantoro.exe was not started")
+        before = set(os.listdir(PROGRAM_DIR))
+        rva = function_rva(UNSTRIPPED[0], FAULT_FUNCTION)
+        out = subprocess.run(["wine", CRASH_RUNNER, "--fault-in", "Vantoro.exe", "%x" % rva], env=ENV,
+                             capture_output=True, text=True, timeout=60).stdout
+        self.assertIn("started", out)
+        self.fixer.wait(timeout=120)
+        # Dumper packs its report beside itself, then shows its window: close it.
+        deadline = time.monotonic() + 60
+        while not [f for f in set(os.listdir(PROGRAM_DIR)) - before if f.endswith(".7z")] and \
+                time.monotonic() < deadline:
+            time.sleep(0.5)
+        archives = [f for f in set(os.listdir(PROGRAM_DIR)) - before if f.endswith(".7z")]
+        subprocess.run(["wine", "taskkill", "/f", "/im", "dumper.exe"], env=ENV, capture_output=True, timeout=60)
+        self.assertEqual(len(archives), 1, os.listdir(PROGRAM_DIR))
+        archive = os.path.join(PROGRAM_DIR, archives[0])
+        pings = len(pings_with_exe_name(RENAMED))
+        SetupLifeCycle.fixer = start_fixer()
+
+        service = SupportService()
+        try:
+            report = service.upload(archive)
+            page = service.get("/support/reports/" + report).decode("utf-8")
+            resolved = re.search(r'<pre id="resolved">(.*?)</pre>', page, re.S).group(1)
+            # The faulting frame of the stripped program: its module, offset, name and source line.
+            self.assertRegex(resolved, r"(?m)^&gt;00: Vantoro\.exe\+0x[0-9A-F]+ %s\(.*\) at \S+/Path\.cpp:\d+$"
+                             % FAULT_FUNCTION)
+            self.assertNotIn('class="note"', page)
+            dom = browse(service.url + "/support/reports/" + report, os.path.join(WORK, "support-page.png"))
+            self.assertRegex(dom, r'<pre id="resolved">&gt;00: Vantoro\.exe\+0x[0-9A-F]+ \S*' + FAULT_FUNCTION)
+            link = re.search(r'<a id="archive" href="([^"]+)" download="">', dom)
+            self.assertIsNotNone(link, dom)
+            with open(archive, "rb") as f:
+                self.assertEqual(service.get(link.group(1)), f.read())
+        finally:
+            service.stop()
+        os.remove(archive)
+        self.assertTrue(wait_for_ping(self.fixer, pings), "Vantoro.exe did not start again")
+
+    def test_5_silent_uninstall_closes_program_and_leaves_downloads(self):
         download = os.path.join(SAVE_DIR, "下载的工具.exe")
         os.makedirs(SAVE_DIR, exist_ok=True)
         with open(download, "wb") as f:

@@ -1,5 +1,7 @@
 // The support staff's pages: the list of crash reports and each one's stack
 // trace read from its 7z archive; crafted archives are refused, never unpacked.
+// Traces resolve from the symbol store through a stand-in symbolizer here;
+// the installer's test resolves a real crash with llvm-symbolizer.
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -7,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ChildProcess.h"
 #include "ReportTrace.h"
 #include "ServiceFixture.h"
 
@@ -99,6 +102,11 @@ TEST_F(SupportPagesTest, ListsTheReportsAndShowsATraceFromA7zArchive) {
     EXPECT_NE(trace->body.find("s = 0x00403000 -&gt; &quot;hello world&quot;, n = 5) at C:\\源\\crash.cpp:12\n"
                                "&gt;01: 0x77001234 ?\n</pre>"),
               std::string::npos) << trace->body;
+    EXPECT_NE(trace->body.find("<a id=\"archive\" href=\"/support/archives/" + id + "\""), std::string::npos);
+    auto archive = Page("/support/archives/" + id);
+    ASSERT_TRUE(archive);
+    EXPECT_EQ(archive->body, bytes);
+    EXPECT_EQ(archive->get_header_value("Content-Disposition"), "attachment; filename=\"" + id + "\"");
 }
 
 TEST_F(SupportPagesTest, RefusesHostileArchivesWithAReason) {
@@ -137,6 +145,114 @@ TEST_F(SupportPagesTest, AnUnknownReportIsNotFound) {
         auto page = Page(target);
         ASSERT_TRUE(page);
         EXPECT_EQ(page->status, 404) << target;
+    }
+}
+
+const char kBuild[] = "501217810281458873586847F4F706961";
+const char kOtherBuild[] = "0000000000000000000000000000000A1";
+
+// A store holding one build of Vantoro.exe, and a symbolizer that answers
+// every address with an inlined call in Outer.
+class SymbolStoreTest : public SupportPagesTest {
+protected:
+    void Adjust(Options& options) override {
+        const auto build = store.Path() / "Vantoro.exe" / kBuild;
+        std::filesystem::create_directories(build);
+        std::ofstream(build / "Vantoro.exe") << "MZ stripped";
+        std::ofstream(build / "Vantoro.exe.debug") << "MZ debug";
+        const auto symbolizer = store.Path() / "symbolizer";
+        std::ofstream(symbolizer) << "#!/bin/sh\nsep='['\nfor a in \"$@\"; do case $a in 0x*)\n"
+                                     "printf '%s{\"Address\":\"%s\",\"Symbol\":[{\"FunctionName\":\"inner\","
+                                     "\"FileName\":\"/src/a.cpp\",\"Line\":2},{\"FunctionName\":\"Outer(int)\","
+                                     "\"FileName\":\"/src/a.cpp\",\"Line\":9}]}' \"$sep\" \"$a\"; sep=',';; esac; done\n"
+                                     "echo ']'\n";
+        std::filesystem::permissions(symbolizer, std::filesystem::perms::owner_all);
+        options.symbols = store.Path();
+        options.symbolizer = symbolizer.string();
+    }
+    std::string Report(const std::string& buildId) {
+        const std::u16string id(buildId.begin(), buildId.end());
+        const std::u16string log = u"Modules (base, size, version, build id, path):\n"
+                                   u"0x00400000 0x00200000 1.2.3.4 " + id + u" C:\\Program Files\\Vantoro\\Vantoro.exe\n"
+                                   u"0x7B000000 0x00100000 - - C:\\windows\\system32\\KERNEL32.dll\n\n"
+                                   u">00: 0x004015B3 [Vantoro.exe+0x15B3] ?\n"
+                                   u">01: 0x00401600 [Vantoro.exe+0x1600] Caller (n = 5) at C:\\b\\a.cpp:30\n"
+                                   u">02: 0x7B012345 [KERNEL32.dll+0x12345] ?\n";
+        std::ofstream(work.Path() / "r.log", std::ios::binary) << Utf16Le(log);
+        return Upload(SevenZip(work.Path(), {{"r.log", Utf16Le(log)}}));
+    }
+    TempDir store;
+};
+
+TEST_F(SymbolStoreTest, ResolvesStoredBuildsAndSaysWhichAreNot) {
+    auto page = Page("/support/reports/" + Report(kBuild));
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->body.find("class=\"note\""), std::string::npos) << page->body;
+    EXPECT_NE(page->body.find("<pre id=\"resolved\">"
+                              "&gt;00: Vantoro.exe+0x15B3 Outer(int) at /src/a.cpp:2\n"
+                              "      inlined inner, called at /src/a.cpp:9\n"
+                              "&gt;01: Vantoro.exe+0x1600 Outer(int) at /src/a.cpp:2\n"
+                              "      inlined inner, called at /src/a.cpp:9\n"
+                              "      n = 5\n"
+                              "&gt;02: KERNEL32.dll+0x12345 ?\n</pre>"),
+              std::string::npos) << page->body;
+
+    page = Page("/support/reports/" + Report(kOtherBuild));
+    ASSERT_TRUE(page);
+    EXPECT_NE(page->body.find(std::string("<p class=\"note\">Vantoro.exe build ") + kOtherBuild +
+                              " is not in the symbol store: its frames are shown as reported.</p>"),
+              std::string::npos) << page->body;
+    EXPECT_NE(page->body.find("&gt;01: Vantoro.exe+0x1600 Caller (n = 5) at C:\\b\\a.cpp:30\n"), std::string::npos);
+    EXPECT_EQ(page->body.find("Outer(int)"), std::string::npos);
+}
+
+TEST_F(SymbolStoreTest, ServesTheStoreAndNothingOutsideIt) {
+    std::ofstream(store.Path() / "secret") << "outside";
+    const std::string build = std::string("/symbols/Vantoro.exe/") + kBuild;
+    const std::vector<std::pair<std::string, int>> cases{
+        {build + "/Vantoro.exe.debug", 200},
+        {build + "/Vantoro.exe", 200},
+        {build + "/../../secret", 400},
+        {"/symbols/Vantoro.exe/..%2F..%2Fsecret", 400},
+        {"/symbols/..%2Fsecret/" + std::string(kBuild) + "/x", 400},
+        {build + "/..", 404},
+        {"/symbols/Vantoro.exe/" + std::string(kOtherBuild) + "/Vantoro.exe", 404},
+        {"/symbols/secret", 400},
+        {build, 400},
+    };
+    for (const auto& [target, status] : cases) {
+        auto res = Page(target);
+        ASSERT_TRUE(res) << target;
+        EXPECT_EQ(res->status, status) << target;
+        EXPECT_EQ(res->body.find("outside"), std::string::npos) << target;
+    }
+    EXPECT_EQ(Page(build + "/Vantoro.exe.debug")->body, "MZ debug");
+}
+
+// The symbolizer runs on what uploads name: arguments reach it as they are,
+// and a run that takes too long or prints too much is ended.
+TEST(ChildProcessTest, RunsWithoutAShellWithinItsLimits) {
+    struct Case {
+        std::vector<std::string> argv;
+        size_t cap;
+        bool ok;
+        std::string output;
+        std::string why;
+    };
+    const std::vector<Case> cases{
+        {{"/bin/echo", "a;b $(touch /tmp/x) `x` | y"}, 100, true, "a;b $(touch /tmp/x) `x` | y\n", ""},
+        {{"/bin/sleep", "20"}, 100, false, "", "timed out"},
+        {{"/usr/bin/yes"}, 1000, false, "", "printed more than 1000 bytes"},
+        {{"/bin/false"}, 100, false, "", "failed"},
+        {{"/nonexistent/symbolizer"}, 100, false, "", "cannot start /nonexistent/symbolizer"},
+    };
+    for (const Case& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        const ChildProcess run = ChildProcess::Run(c.argv, std::chrono::milliseconds(300), c.cap);
+        EXPECT_EQ(run.ok, c.ok) << c.argv[0];
+        EXPECT_EQ(run.output, c.output) << c.argv[0];
+        EXPECT_EQ(run.why, c.why) << c.argv[0];
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << c.argv[0];
     }
 }
 
