@@ -7,6 +7,8 @@
 #                                                     --window list names the scenes)
 #   scripts/screenshot.sh --scale <125|150|200> ...  (any of the above on a display scaled so;
 #                                                     its Wine prefix is made on first use)
+#   scripts/screenshot.sh --high-contrast ...        (the system in high contrast, black scheme)
+#   scripts/screenshot.sh --text-scale <100-225> ... (the system's "Make text bigger")
 # Images resolve as in the programs' archives: resources/common, then
 # resources/fixer and resources/dumper, then the layout's own folder.
 # Runs under Wine with Xvfb; needs the build (scripts/build.sh).
@@ -18,13 +20,27 @@ flavour_use "$(flavour_default)"
 build=${VANTORO_BUILD:-$flavour_build}
 tool=$build/tests/ui/ui_screenshot.exe
 window_tool=$build/tests/windows/windows_screenshot.exe
-usage="usage: $0 [--scale <125|150|200>] <layout.xml|folder> <out.png|out-folder> | --message <0|1> <out.png> | --window <scene|list> <out.png>"
-scale=100
-if [ "${1:-}" = --scale ]; then
-  scale=${2:-}
-  case $scale in 100 | 125 | 150 | 175 | 200) ;; *) echo "$usage" >&2; exit 2 ;; esac
-  shift 2
-fi
+usage="usage: $0 [--scale <125|150|200>] [--high-contrast] [--text-scale <100-225>] <layout.xml|folder> <out.png|out-folder> | --message <0|1> <out.png> | --window <scene|list> <out.png>"
+all_args=("$@")
+scale=100 text_scale=
+while :; do
+  case ${1:-} in
+    --scale)
+      scale=${2:-}
+      case $scale in 100 | 125 | 150 | 175 | 200) ;; *) echo "$usage" >&2; exit 2 ;; esac
+      shift 2 ;;
+    --high-contrast)
+      # The tools simulate it: Wine has no high-contrast mode.
+      export VANTORO_SHOT_HIGH_CONTRAST=1
+      shift ;;
+    --text-scale)
+      text_scale=${2:-}
+      [[ $text_scale =~ ^[0-9]+$ ]] && [ "$text_scale" -ge 100 ] && [ "$text_scale" -le 225 ] ||
+        { echo "$usage" >&2; exit 2; }
+      shift 2 ;;
+    *) break ;;
+  esac
+done
 case "$#:${1:-}:${2:-}" in
   3:--message:* | 3:--window:* | 2:--window:list) ;;
   2:--*) echo "$usage" >&2; exit 2 ;;
@@ -34,7 +50,7 @@ esac
 [ "$1" = --window ] || [ -f "$tool" ] || cmake --build "$build" --target ui_screenshot >&2
 # Windows need a display: without one, run again inside Xvfb.
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --scale "$scale" "$@"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "${all_args[@]}"
 fi
 
 export WINEPREFIX=$build/wineprefix
@@ -48,11 +64,16 @@ fi
 stage=$(mktemp -d)
 service_dir=
 service_pid=
+accessibility='HKCU\Software\Microsoft\Accessibility'
 cleanup() {
   [ -z "$service_pid" ] || kill "$service_pid" 2>/dev/null || true
+  [ -z "$text_scale" ] || wine reg delete "$accessibility" /v TextScaleFactor /f >/dev/null 2>&1 || true
   rm -rf "$stage" ${service_dir:+"$service_dir"}
 }
 trap cleanup EXIT
+if [ -n "$text_scale" ]; then
+  wine reg add "$accessibility" /v TextScaleFactor /t REG_DWORD /d "$text_scale" /f >/dev/null 2>&1
+fi
 for dir in "$root"/resources/common "$root"/resources/fixer "$root"/resources/dumper; do
   [ -d "$dir" ] && cp -r "$dir"/. "$stage"/
 done

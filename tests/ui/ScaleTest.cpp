@@ -29,6 +29,45 @@ int ExpectedDpi() {
 // The other scale a window is tried at: 150 % from a 100 % display, else 100 %.
 int OtherDpi(int dpi) { return dpi == 96 ? 144 : 96; }
 
+// What each window measures at each display scale on the tests' screen
+// (1280 x 1024): the scale it is laid out at and its size. The main window
+// is too wide for the screen above 133 DPI and the report window too tall
+// above 183, so they stop there. Written out, not computed.
+struct Measure {
+    int dpi;
+    SIZE size;
+};
+struct WindowCase {
+    const wchar_t* layout;
+    Measure at96, at144, at192;
+    const Measure& At(int display) const { return display == 96 ? at96 : display == 144 ? at144 : at192; }
+};
+const WindowCase kWindows[] = {
+    {L"MainUI.xml", {96, {920, 560}}, {133, {1275, 776}}, {133, {1275, 776}}},
+    {L"CheckProgress.xml", {96, {410, 228}}, {144, {615, 342}}, {192, {820, 456}}},
+    {L"SolutionUI.xml", {96, {616, 403}}, {144, {924, 605}}, {192, {1232, 806}}},
+    {L"UpdateUI.xml", {96, {410, 228}}, {144, {615, 342}}, {192, {820, 456}}},
+    {L"Msgbox.xml", {96, {320, 200}}, {144, {480, 300}}, {192, {640, 400}}},
+    {L"ReportUI.xml", {96, {668, 534}}, {144, {1002, 801}}, {183, {1273, 1018}}},
+};
+constexpr SIZE kScreen{1280, 1024};
+
+// The solution page's drop-down with three items 36 units high and its
+// border of a unit, by the scale its window is laid out at.
+int DropDownHeight(int layoutDpi) { return layoutDpi == 96 ? 110 : layoutDpi == 144 ? 166 : 220; }
+
+SIZE WindowSize(HWND hwnd) {
+    RECT rc;
+    GetWindowRect(hwnd, &rc);
+    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+}
+
+SIZE WorkArea() {
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return SIZE{work.right - work.left, work.bottom - work.top};
+}
+
 class Scale : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(uitest::UseOwnArchive()); }
@@ -86,16 +125,26 @@ std::vector<CLabelUI*> WholeTexts(CPaintManagerUI& manager) {
     return labels;
 }
 
-// A move to a monitor of `dpi`, as Windows reports it, with the size it proposes.
-void MoveToMonitorOf(HWND hwnd, CPaintManagerUI& manager, int dpi) {
+// A move to a monitor of `dpi`, as Windows reports it, with the place it
+// proposes: the window's size in proportion. The window takes that place
+// where it is laid out at the display's scale before and after, else it
+// takes the size `expected` gives.
+void MoveToMonitorOf(HWND hwnd, CPaintManagerUI& manager, int dpi, const Measure& expected) {
     RECT rc;
     GetWindowRect(hwnd, &rc);
-    SIZE size = DpiScale(dpi).Scale(manager.GetInitSize());
-    RECT suggested{rc.left, rc.top, rc.left + size.cx, rc.top + size.cy};
+    int from = manager.GetDisplayDpi();
+    bool alike = manager.GetDpiScale().Dpi() == from;
+    RECT suggested{rc.left, rc.top, rc.left + MulDiv(rc.right - rc.left, dpi, from),
+                   rc.top + MulDiv(rc.bottom - rc.top, dpi, from)};
     SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
     manager.UpdateLayout();
+    EXPECT_EQ(manager.GetDpiScale().Dpi(), expected.dpi);
     GetWindowRect(hwnd, &rc);
-    EXPECT_TRUE(EqualRect(&rc, &suggested)) << "the window takes the place Windows proposes";
+    if (alike && expected.dpi == dpi) {
+        EXPECT_TRUE(EqualRect(&rc, &suggested)) << "the window takes the place Windows proposes";
+    }
+    EXPECT_EQ(rc.right - rc.left, expected.size.cx);
+    EXPECT_EQ(rc.bottom - rc.top, expected.size.cy);
 }
 
 LRESULT HitTest(HWND hwnd, POINT client) {
@@ -181,21 +230,24 @@ double EdgeSteepness(const Luma& l) {
 // Each layout of Fixer and Dumper at the display's scale: the window and every
 // control sized by it, the texts still inside their controls, the caption's
 // drag area and the combo's drop-down scaled; then moved to a monitor of
-// another scale and back, which leaves it exactly as it was.
+// another scale and back, which leaves it exactly as it was. A window the
+// screen cannot hold at the display's scale is laid out at the largest that
+// it can.
 TEST_F(Scale, EveryWindowFollowsTheDisplayScale) {
     const int dpi = ExpectedDpi(), other = OtherDpi(dpi);
-    for (const wchar_t* layout :
-         {L"MainUI.xml", L"CheckProgress.xml", L"SolutionUI.xml", L"UpdateUI.xml", L"Msgbox.xml", L"ReportUI.xml"}) {
-        SCOPED_TRACE(testing::Message() << layout);
-        uitest::TestWindow window(layout);
+    SIZE work = WorkArea();
+    ASSERT_TRUE(work.cx == kScreen.cx && work.cy == kScreen.cy) << "the sizes are written for a 1280 x 1024 screen";
+    for (const WindowCase& expected : kWindows) {
+        SCOPED_TRACE(testing::Message() << expected.layout);
+        const Measure here = expected.At(dpi), there = expected.At(other);
+        uitest::TestWindow window(expected.layout);
         ASSERT_TRUE(window.Open());
         CPaintManagerUI& manager = window.GetPaintManager();
-        ASSERT_EQ(manager.GetDpiScale().Dpi(), dpi) << "the toolkit reads the display's scale";
-        RECT rc;
-        GetWindowRect(window.GetHWND(), &rc);
-        SIZE size = manager.GetDpiScale().Scale(manager.GetInitSize());
-        EXPECT_EQ(rc.right - rc.left, size.cx);
-        EXPECT_EQ(rc.bottom - rc.top, size.cy);
+        ASSERT_EQ(manager.GetDisplayDpi(), dpi) << "the toolkit reads the display's scale";
+        ASSERT_EQ(manager.GetDpiScale().Dpi(), here.dpi);
+        SIZE size = WindowSize(window.GetHWND());
+        EXPECT_EQ(size.cx, here.size.cx);
+        EXPECT_EQ(size.cy, here.size.cy);
         auto* combo = window.Find<CComboUI>(L"versioncombo");
         if (combo) {
             for (const wchar_t* item : {L"2019", L"2020", L"2021"}) combo->AddItem(item);
@@ -212,48 +264,131 @@ TEST_F(Scale, EveryWindowFollowsTheDisplayScale) {
             ClientToScreen(window.GetHWND(), &below);
             EXPECT_EQ(drop.left, below.x);
             EXPECT_EQ(drop.right - drop.left, at.right - at.left);
-            EXPECT_EQ(drop.bottom - drop.top, 2 + 3 * manager.GetDpiScale().Scale(combo->GetItemStyle().height));
+            EXPECT_EQ(drop.bottom - drop.top, DropDownHeight(manager.GetDpiScale().Dpi()));
             combo->CloseDropDown();
         };
         expectScaledInput();
 
         // The same window at the other scale: each control where scaling puts it.
-        std::map<CControlUI*, RECT> here = Positions(manager);
+        std::map<CControlUI*, RECT> positions = Positions(manager);
         std::map<CLabelUI*, TextFit> texts;
         for (CLabelUI* label : WholeTexts(manager)) texts[label] = MeasureText(manager, label);
-        MoveToMonitorOf(window.GetHWND(), manager, other);
-        ASSERT_EQ(manager.GetDpiScale().Dpi(), other);
+        MoveToMonitorOf(window.GetHWND(), manager, other, there);
+        ASSERT_EQ(manager.GetDpiScale().Dpi(), there.dpi);
         expectScaledInput();
-        std::map<CControlUI*, RECT> there = Positions(manager);
-        ASSERT_EQ(there.size(), here.size());
+        std::map<CControlUI*, RECT> moved = Positions(manager);
+        ASSERT_EQ(moved.size(), positions.size());
         // From 150 % to 200 % a layout's rounding adds up along a row of controls.
         const int slack = 3;
-        for (const auto& [control, pos] : here) {
+        for (const auto& [control, pos] : positions) {
             SCOPED_TRACE(testing::Message() << "control " << control->GetName().c_str() << " "
                                             << control->GetClass().c_str());
-            RECT expected{MulDiv(pos.left, other, dpi), MulDiv(pos.top, other, dpi), MulDiv(pos.right, other, dpi),
-                          MulDiv(pos.bottom, other, dpi)};
-            RECT got = there[control];
-            EXPECT_NEAR(got.left, expected.left, slack);
-            EXPECT_NEAR(got.top, expected.top, slack);
-            EXPECT_NEAR(got.right, expected.right, slack);
-            EXPECT_NEAR(got.bottom, expected.bottom, slack);
+            auto scaled = [&](LONG v) { return MulDiv(v, there.dpi, here.dpi); };
+            RECT got = moved[control];
+            EXPECT_NEAR(got.left, scaled(pos.left), slack);
+            EXPECT_NEAR(got.top, scaled(pos.top), slack);
+            EXPECT_NEAR(got.right, scaled(pos.right), slack);
+            EXPECT_NEAR(got.bottom, scaled(pos.bottom), slack);
         }
         for (const auto& [label, fit] : texts) {
             SCOPED_TRACE(testing::Message() << "text of " << label->GetName().c_str());
             TextFit now = MeasureText(manager, label);
             // Fonts are made at the scaled size, so the text grows with its box.
-            EXPECT_NEAR(now.text.cy, fit.text.cy * other / double(dpi), 2 + fit.text.cy * 0.1);
-            const TextFit& unscaled = dpi == 96 ? fit : now;
-            const TextFit& scaled = dpi == 96 ? now : fit;
-            if (unscaled.Fits())
+            EXPECT_NEAR(now.text.cy, fit.text.cy * there.dpi / double(here.dpi), 2 + fit.text.cy * 0.1);
+            const TextFit& unscaled = here.dpi < there.dpi ? fit : now;
+            const TextFit& scaled = here.dpi < there.dpi ? now : fit;
+            if (unscaled.Fits()) {
                 EXPECT_TRUE(scaled.Fits()) << "needs " << scaled.text.cx << "x" << scaled.text.cy << " in "
                                            << scaled.room.cx << "x" << scaled.room.cy;
+            }
         }
-        MoveToMonitorOf(window.GetHWND(), manager, dpi);
-        EXPECT_EQ(Positions(manager).size(), here.size());
+        MoveToMonitorOf(window.GetHWND(), manager, dpi, here);
+        EXPECT_EQ(Positions(manager).size(), positions.size());
         for (const auto& [control, pos] : Positions(manager))
-            EXPECT_TRUE(EqualRect(&pos, &here[control])) << "back at the first scale: " << control->GetName().c_str();
+            EXPECT_TRUE(EqualRect(&pos, &positions[control])) << "back at the first scale: " << control->GetName().c_str();
+        window.Close(IDOK);
+        uitest::Pump(20);
+    }
+}
+
+// The scale a window is laid out at, for the display's scale, the text scale
+// and the room the monitor's work area gives.
+TEST(ScaleArithmetic, LayoutDpiGrowsWithTheTextAndStopsAtTheWorkArea) {
+    struct Case {
+        int display, text;
+        SIZE layout, work;
+        int expected;
+    };
+    const Case cases[] = {
+        {96, 100, {320, 200}, {1280, 1024}, 96},
+        {96, 150, {320, 200}, {1280, 1024}, 144},
+        {144, 150, {320, 200}, {1920, 1040}, 216},
+        {96, 225, {320, 200}, {1920, 1040}, 216},
+        {96, 150, {920, 560}, {1280, 1024}, 133},    // as wide as the screen
+        {144, 100, {920, 560}, {1280, 1024}, 133},   // the display's scale alone does not fit
+        {120, 100, {920, 560}, {800, 600}, 96},      // never below 100 %
+        {72, 100, {920, 560}, {640, 480}, 72},       // nor below the display's own
+        {96, 50, {320, 200}, {1280, 1024}, 96},      // below 100 % is 100 %
+        {144, 100, {0, 0}, {1280, 1024}, 144},       // no layout size yet
+        {144, 200, {320, 200}, {0, 0}, 288},         // no monitor
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LayoutDpi(c.display, c.text, c.layout, c.work), c.expected)
+            << c.display << " dpi, text " << c.text << " %, " << c.layout.cx << "x" << c.layout.cy << " in "
+            << c.work.cx << "x" << c.work.cy;
+}
+
+// "Make text bigger" at 150 %: the windows grow with their text, every text
+// still whole in its box; the main window, wider than the screen would hold,
+// stops at the work area with every control inside it.
+TEST_F(Scale, LargerTextGetsRoomAndWindowsStayOnTheScreen) {
+    const int dpi = ExpectedDpi();
+    if (dpi != 96) GTEST_SKIP() << "at 100 % display scale only";
+    ASSERT_TRUE(WorkArea().cx == kScreen.cx && WorkArea().cy == kScreen.cy);
+    struct Case {
+        const wchar_t* layout;
+        Measure expected;
+    };
+    const Case cases[] = {
+        {L"Msgbox.xml", {144, {480, 300}}},
+        {L"SolutionUI.xml", {144, {924, 605}}},
+        {L"MainUI.xml", {133, {1275, 776}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.layout);
+        std::map<CLabelUI*, TextFit> before;
+        int fontBefore = 0;
+        {
+            uitest::TestWindow window(c.layout);
+            ASSERT_TRUE(window.Open());
+            fontBefore = window.GetPaintManager().GetFont(-1)->metrics.tmHeight;
+            window.Close(IDOK);
+            uitest::Pump(20);
+        }
+        uitest::TextScaleSetting larger(150);
+        uitest::TestWindow window(c.layout);
+        ASSERT_TRUE(window.Open());
+        CPaintManagerUI& manager = window.GetPaintManager();
+        EXPECT_EQ(manager.GetDpiScale().Dpi(), c.expected.dpi);
+        SIZE size = WindowSize(window.GetHWND());
+        EXPECT_EQ(size.cx, c.expected.size.cx);
+        EXPECT_EQ(size.cy, c.expected.size.cy);
+        EXPECT_GE(manager.GetFont(-1)->metrics.tmHeight, fontBefore * 13 / 10) << "larger text";
+        RECT rc;
+        GetWindowRect(window.GetHWND(), &rc);
+        EXPECT_TRUE(rc.left >= 0 && rc.top >= 0 && rc.right <= kScreen.cx && rc.bottom <= kScreen.cy);
+        RECT client;
+        GetClientRect(window.GetHWND(), &client);
+        for (CControlUI* control : Shown(manager)) {
+            RECT pos = control->GetPos(), inside;
+            IntersectRect(&inside, &pos, &client);
+            EXPECT_TRUE(EqualRect(&inside, &pos)) << "inside the window: " << control->GetName().c_str();
+        }
+        for (CLabelUI* label : WholeTexts(manager)) {
+            TextFit fit = MeasureText(manager, label);
+            EXPECT_TRUE(fit.Fits()) << label->GetName().c_str() << " needs " << fit.text.cx << "x" << fit.text.cy
+                                    << " in " << fit.room.cx << "x" << fit.room.cy;
+        }
         window.Close(IDOK);
         uitest::Pump(20);
     }

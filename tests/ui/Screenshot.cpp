@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
+#include "UiTestSupport.h"
 #include "ui/toolkit/Snapshot.h"
 #include "ui/MessageWnd.h"
 #include "ui/toolkit/UIlib.h"
@@ -70,6 +72,10 @@ int ShootMessage(int type, const wchar_t* out) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // scripts/screenshot.sh --high-contrast: the mode Wine cannot turn on.
+    std::optional<uitest::SimulatedHighContrast> contrast;
+    if (_wgetenv(L"VANTORO_SHOT_HIGH_CONTRAST")) contrast.emplace();
+    DuiLib::SystemLook::Refresh();
     if (argc == 5 && std::wstring(argv[1]) == L"--message") {
         DuiLib::CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
         DuiLib::CPaintManagerUI::SetResourceType(DuiLib::UILIB_FILE);

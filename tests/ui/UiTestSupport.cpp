@@ -67,6 +67,70 @@ ImportHook::ImportHook(void** slot, void* replacement) : slot_(slot), original_(
 
 ImportHook::~ImportHook() { WriteSlot(slot_, original_); }
 
+extern "C" void* systemParametersSlot __asm__(IMPORT_SLOT(SystemParametersInfoW, 16));
+extern "C" void* sysColorSlot __asm__(IMPORT_SLOT(GetSysColor, 4));
+
+namespace {
+
+constexpr wchar_t kAccessibilityKey[] = L"Software\\Microsoft\\Accessibility";
+SimulatedHighContrast* simulated = nullptr;
+BOOL(WINAPI* originalParameters)(UINT, UINT, void*, UINT) = nullptr;
+DWORD(WINAPI* originalSysColor)(int) = nullptr;
+
+}  // namespace
+
+SimulatedHighContrast::SimulatedHighContrast()
+    : parameters_(&systemParametersSlot, reinterpret_cast<void*>(&SystemParameters)),
+      colors_(&sysColorSlot, reinterpret_cast<void*>(&SysColor)) {
+    originalParameters = parameters_.Original<decltype(originalParameters)>();
+    originalSysColor = colors_.Original<decltype(originalSysColor)>();
+    simulated = this;
+}
+
+SimulatedHighContrast::~SimulatedHighContrast() {
+    simulated = nullptr;  // the hooks answer as the system until they go
+    DuiLib::SystemLook::Refresh();
+}
+
+BOOL WINAPI SimulatedHighContrast::SystemParameters(UINT action, UINT param, void* data, UINT winIni) {
+    if (simulated && action == SPI_GETHIGHCONTRAST && data) {
+        auto* contrast = static_cast<HIGHCONTRASTW*>(data);
+        contrast->dwFlags = HCF_HIGHCONTRASTON | HCF_AVAILABLE;
+        contrast->lpszDefaultScheme = nullptr;
+        return TRUE;
+    }
+    return originalParameters(action, param, data, winIni);
+}
+
+DWORD WINAPI SimulatedHighContrast::SysColor(int index) {
+    if (!simulated) return originalSysColor(index);
+    switch (index) {
+        case COLOR_WINDOW: return kWindow;
+        case COLOR_WINDOWTEXT: return kWindowText;
+        case COLOR_BTNFACE: return kButtonFace;
+        case COLOR_BTNTEXT: return kButtonText;
+        case COLOR_HIGHLIGHT: return kHighlight;
+        case COLOR_HIGHLIGHTTEXT: return kHighlightText;
+        case COLOR_GRAYTEXT: return kGrayText;
+        default: break;
+    }
+    return originalSysColor(index);
+}
+
+TextScaleSetting::TextScaleSetting(DWORD percent) {
+    DWORD size = sizeof(old_);
+    hadOld_ = RegGetValueW(HKEY_CURRENT_USER, kAccessibilityKey, L"TextScaleFactor", RRF_RT_REG_DWORD, nullptr, &old_,
+                           &size) == ERROR_SUCCESS;
+    RegSetKeyValueW(HKEY_CURRENT_USER, kAccessibilityKey, L"TextScaleFactor", REG_DWORD, &percent, sizeof(percent));
+    DuiLib::SystemLook::Refresh();
+}
+
+TextScaleSetting::~TextScaleSetting() {
+    if (hadOld_) RegSetKeyValueW(HKEY_CURRENT_USER, kAccessibilityKey, L"TextScaleFactor", REG_DWORD, &old_, sizeof(old_));
+    else RegDeleteKeyValueW(HKEY_CURRENT_USER, kAccessibilityKey, L"TextScaleFactor");
+    DuiLib::SystemLook::Refresh();
+}
+
 void Pump(DWORD ms) {
     DWORD end = GetTickCount() + ms;
     do {

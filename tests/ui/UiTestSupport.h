@@ -85,6 +85,44 @@ private:
     void* original_;
 };
 
+// The system in high contrast, as the toolkit reads it, for a scope: Wine
+// neither turns the mode on nor reports it, so SystemParametersInfoW and
+// GetSysColor of this program answer as Windows would with a black scheme.
+// The toolkit sees it when it reads the look again (a window does at
+// WM_SETTINGCHANGE); the scope's end reads the look again.
+class SimulatedHighContrast {
+public:
+    // The scheme's colours (COLORREF) of the roles the toolkit uses.
+    static constexpr COLORREF kWindow = RGB(0, 0, 0), kWindowText = RGB(255, 255, 255),
+                              kButtonFace = RGB(0, 0, 0), kButtonText = RGB(255, 255, 0),
+                              kHighlight = RGB(26, 235, 255), kHighlightText = RGB(0, 0, 0),
+                              kGrayText = RGB(63, 242, 63);
+    SimulatedHighContrast();
+    ~SimulatedHighContrast();
+    SimulatedHighContrast(const SimulatedHighContrast&) = delete;
+    SimulatedHighContrast& operator=(const SimulatedHighContrast&) = delete;
+
+private:
+    static BOOL WINAPI SystemParameters(UINT action, UINT param, void* data, UINT winIni);
+    static DWORD WINAPI SysColor(int index);
+    ImportHook parameters_;
+    ImportHook colors_;
+};
+
+// The system's text scale ("Make text bigger", percent) for a scope: written
+// where Windows keeps it, the old value put back at the end.
+class TextScaleSetting {
+public:
+    explicit TextScaleSetting(DWORD percent);
+    ~TextScaleSetting();
+    TextScaleSetting(const TextScaleSetting&) = delete;
+    TextScaleSetting& operator=(const TextScaleSetting&) = delete;
+
+private:
+    DWORD old_ = 0;
+    bool hadOld_ = false;
+};
+
 // Handles this thread's messages for a while.
 void Pump(DWORD ms);
 // Registers the test executable's own archive (its IDR_ZIPRES resource).

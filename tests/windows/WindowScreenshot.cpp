@@ -8,12 +8,14 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "net/HttpSession.h"
 #include "net/ServerConfig.h"
 #include "tests/support/TestService.h"
 #include "tests/support/UiDriver.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/Dialog.h"
 #include "ui/toolkit/Snapshot.h"
 #include "ui/toolkit/UIlib.h"
@@ -169,6 +171,10 @@ int Shoot(const Scene& scene, const wchar_t* out) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // scripts/screenshot.sh --high-contrast: the mode Wine cannot turn on.
+    std::optional<uitest::SimulatedHighContrast> contrast;
+    if (_wgetenv(L"VANTORO_SHOT_HIGH_CONTRAST")) contrast.emplace();
+    DuiLib::SystemLook::Refresh();
     if (argc == 2 && std::wstring(argv[1]) == L"--list") {
         for (const Scene& scene : kScenes) wprintf(L"%ls%ls\n", scene.name, scene.needsService ? L" service" : L"");
         return 0;

@@ -108,16 +108,18 @@ void CButtonUI::PaintBkColor(const Canvas& canvas, const RECT& clip) {
     } else if ((state_ & (UISTATE_HOT | UISTATE_PUSHED)) && hotBkColor_) {
         color = hotBkColor_;
     }
-    if (color >> 24) FillRoundRect(canvas, pos_, Dpi().Scale(borderRound_), color, clip);
+    FillBackground(canvas, color, clip);
 }
 
-void CButtonUI::PaintStatusImage(const Canvas& canvas, const RECT& clip) { DrawImage(canvas, clip, ImageForState()); }
+void CButtonUI::PaintStatusImage(const Canvas& canvas, const RECT& clip) {
+    if (ShowsImages()) DrawImage(canvas, clip, ImageForState());
+}
 
 void CButtonUI::PaintText(const Canvas& canvas, const RECT& clip) {
     DWORD color = EffectiveTextColor();
     if (IsEnabledInTree()) {
-        if ((state_ & UISTATE_PUSHED) && pushedTextColor_) color = pushedTextColor_;
-        else if ((state_ & UISTATE_HOT) && hotTextColor_) color = hotTextColor_;
+        if ((state_ & UISTATE_PUSHED) && pushedTextColor_) color = TextColor(pushedTextColor_);
+        else if ((state_ & UISTATE_HOT) && hotTextColor_) color = TextColor(hotTextColor_);
     }
     DrawText(canvas, clip, text_, pos_, color);
 }

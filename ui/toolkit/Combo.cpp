@@ -122,7 +122,7 @@ void CComboUI::PaintArrow(const Canvas& canvas, const RECT& clip) {
     // A small chevron of dots, a dot a layout unit wide at every scale.
     const DpiScale& dpi = Dpi();
     int cx = pos_.right - dpi.Scale(15), cy = (pos_.top + pos_.bottom) / 2 + dpi.Scale(1);
-    DWORD color = IsEnabledInTree() ? 0xFF7A8594 : 0xFFC0C4CC;
+    DWORD color = TextColor(IsEnabledInTree() ? 0xFF7A8594 : 0xFFC0C4CC);
     for (int i = -4; i <= 4; ++i) {
         int y = cy + dpi.Scale(4 - std::abs(i) - 3);
         RECT dot{cx + dpi.Scale(i), y, cx + dpi.Scale(i + 1), y + dpi.Scale(2)};
@@ -139,7 +139,7 @@ void CComboUI::DoPaint(const Canvas& canvas, const RECT& clip) {
     if (!IsEnabledInTree() && disabledImage_) image = &disabledImage_;
     else if (dropDown_ && pushedImage_) image = &pushedImage_;
     else if ((state_ & 0x01) && hotImage_) image = &hotImage_;
-    bool drewImage = DrawImage(canvas, area, *image);
+    bool drewImage = ShowsImages() && DrawImage(canvas, area, *image);
     DrawText(canvas, area, GetText(), pos_, EffectiveTextColor());
     if (!drewImage) {
         PaintArrow(canvas, area);

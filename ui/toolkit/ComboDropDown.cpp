@@ -35,10 +35,10 @@ public:
         POINT topLeft{rc.left, rc.bottom};
         ClientToScreen(owner, &topLeft);
         int width = rc.right - rc.left;
-        int content = 2;
+        int content = 2 * Border();
         for (int i = 0; i < combo_.GetCount(); ++i) content += combo_.ItemHeight(i);
         int height = std::min(content, combo_.DropDownHeight());
-        height = std::max(height, 2 + (combo_.GetCount() ? combo_.ItemHeight(0) : 24));
+        height = std::max(height, 2 * Border() + (combo_.GetCount() ? combo_.ItemHeight(0) : combo_.Dpi().Scale(24)));
         // Above the combo when there is no room below it.
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
@@ -92,8 +92,11 @@ private:
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 
+    // A layout unit wide at every scale.
+    int Border() const { return combo_.Dpi().Scale(1); }
+
     int ItemAt(int y) const {
-        int top = 1 - scrollPos_;
+        int top = Border() - scrollPos_;
         for (int i = 0; i < combo_.GetCount(); ++i) {
             int h = combo_.ItemHeight(i);
             if (y >= top && y < top + h) return i;
@@ -103,7 +106,7 @@ private:
     }
 
     int ItemTop(int index) const {
-        int top = 1;
+        int top = Border();
         for (int i = 0; i < index; ++i) top += combo_.ItemHeight(i);
         return top;
     }
@@ -113,8 +116,9 @@ private:
         RECT client;
         GetClientRect(hwnd_, &client);
         int top = ItemTop(index) - scrollPos_, bottom = top + combo_.ItemHeight(index);
-        if (top < 1) scrollPos_ -= 1 - top;
-        else if (bottom > client.bottom - 1) scrollPos_ += bottom - (client.bottom - 1);
+        const int border = Border();
+        if (top < border) scrollPos_ -= border - top;
+        else if (bottom > client.bottom - border) scrollPos_ += bottom - (client.bottom - border);
         scrollPos_ = std::clamp(scrollPos_, 0, scrollRange_);
     }
 
@@ -195,29 +199,33 @@ private:
         if (!buffer_.Resize(client.right, client.bottom)) return;
         Canvas canvas = buffer_.GetCanvas();
         const CComboUI::ItemStyle& style = combo_.GetItemStyle();
-        FillRect(canvas, client, style.bkColor | 0xFF000000, client);
+        const SystemLook& look = SystemLook::Current();
+        FillRect(canvas, client, look.Color(ColorRole::Window, style.bkColor | 0xFF000000), client);
         CPaintManagerUI* manager = combo_.GetManager();
         FontLookup fonts = [manager](int id, bool bold, bool underline, bool italic) {
             return manager->GetFont(id, bold, underline, italic);
         };
-        int top = 1 - scrollPos_;
+        const int border = Border();
+        int top = border - scrollPos_;
         for (int i = 0; i < combo_.GetCount(); ++i) {
             int h = combo_.ItemHeight(i);
-            RECT item{1, top, client.right - 1, top + h};
+            RECT item{border, top, client.right - border, top + h};
             top += h;
             if (item.bottom < 0 || item.top > client.bottom) continue;
             DWORD bk = i == hot_ ? style.hotBkColor : (i == combo_.GetCurSel() ? style.selectedBkColor : 0);
-            if (bk >> 24) FillRect(canvas, item, bk, client);
+            if (bk >> 24) FillRect(canvas, item, look.Color(ColorRole::Highlight, bk), client);
             RECT pad = combo_.Dpi().Scale(style.textPadding);
             RECT box{item.left + pad.left, item.top + pad.top, item.right - pad.right, item.bottom - pad.bottom};
             TextFormat format;
             format.align = DT_LEFT | DT_VCENTER;
             format.endEllipsis = true;
-            format.color = style.textColor;
+            bool marked = (bk >> 24) != 0;
+            format.color = look.Color(marked ? ColorRole::HighlightText : ColorRole::WindowText, style.textColor);
             format.font = style.font;
             DrawTextRuns(canvas, box, IntersectRects(item, client), PlainRuns(combo_.GetItemText(i)), format, fonts);
         }
-        DrawBorder(canvas, client, RECT{1, 1, 1, 1}, SIZE{}, 0xFFC9D1DC, client);
+        DrawBorder(canvas, client, RECT{border, border, border, border}, SIZE{},
+                   look.Color(ColorRole::WindowText, 0xFFC9D1DC), client);
         BitBlt(dc, 0, 0, client.right, client.bottom, buffer_.GetDC(), 0, 0, SRCCOPY);
     }
 

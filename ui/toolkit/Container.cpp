@@ -236,7 +236,8 @@ void CContainerUI::DoPaint(const Canvas& canvas, const RECT& clip) {
     if (scrollRange_ > 0) {
         RECT thumb = ThumbRect();
         DWORD color = thumbHot_ || dragging_ ? scrollThumbHotColor_ : scrollThumbColor_;
-        FillRoundRect(canvas, thumb, Dpi().Scale(SIZE{3, 3}), color, area);
+        FillRoundRect(canvas, thumb, Dpi().Scale(SIZE{3, 3}), SystemLook::Current().Color(ColorRole::WindowText, color),
+                      area);
     }
     PaintBorder(canvas, area);
 }

@@ -15,6 +15,8 @@ public:
     ~CContainerUI() override;
 
     CDuiString GetClass() const override { return L"Container"; }
+    // Its image lies behind its children.
+    bool ImagesOnlyDecorate() const override { return true; }
 
     // The container owns what it holds and deletes it on removal.
     virtual bool Add(CControlUI* control);

@@ -198,16 +198,34 @@ void CControlUI::DoPaint(const Canvas& canvas, const RECT& clip) {
     PaintBorder(canvas, area);
 }
 
-void CControlUI::PaintBkColor(const Canvas& canvas, const RECT& clip) {
-    if (bkColor_ >> 24) FillRoundRect(canvas, pos_, Dpi().Scale(borderRound_), bkColor_, clip);
+void CControlUI::PaintBkColor(const Canvas& canvas, const RECT& clip) { FillBackground(canvas, bkColor_, clip); }
+
+void CControlUI::FillBackground(const Canvas& canvas, DWORD layoutColor, const RECT& clip) {
+    const SystemLook& look = SystemLook::Current();
+    if (look.HighContrast() && IsInteractive() && !GetText().empty()) layoutColor |= 0xFF000000;
+    DWORD color = look.Color(BackgroundRole(), layoutColor);
+    if (color >> 24) FillRoundRect(canvas, pos_, Dpi().Scale(borderRound_), color, clip);
 }
 
-void CControlUI::PaintBkImage(const Canvas& canvas, const RECT& clip) { DrawImage(canvas, clip, bkImageDesc_); }
+bool CControlUI::ShowsImages() const { return SystemLook::Current().ShowsDecoration() || !ImagesOnlyDecorate(); }
+
+void CControlUI::PaintBkImage(const Canvas& canvas, const RECT& clip) {
+    if (ShowsImages()) DrawImage(canvas, clip, bkImageDesc_);
+}
 
 void CControlUI::PaintBorder(const Canvas& canvas, const RECT& clip) {
-    if (!(borderColor_ >> 24)) return;
-    if (borderSize_.left == 0 && borderSize_.top == 0 && borderSize_.right == 0 && borderSize_.bottom == 0) return;
-    DrawBorder(canvas, pos_, Dpi().Scale(borderSize_), Dpi().Scale(borderRound_), borderColor_, clip);
+    RECT size = borderSize_;
+    DWORD color = borderColor_;
+    bool none = !(color >> 24) || (size.left == 0 && size.top == 0 && size.right == 0 && size.bottom == 0);
+    // In high contrast a button's outline shows where to press, its image gone.
+    if (none && SystemLook::Current().HighContrast() && IsInteractive() && !GetText().empty()) {
+        size = RECT{1, 1, 1, 1};
+        color = 0xFF000000;
+        none = false;
+    }
+    if (none) return;
+    DWORD drawn = SystemLook::Current().Color(IsInteractive() ? ColorRole::ButtonText : ColorRole::WindowText, color);
+    DrawBorder(canvas, pos_, Dpi().Scale(size), Dpi().Scale(borderRound_), drawn, clip);
 }
 
 bool CControlUI::DrawImage(const Canvas& canvas, const RECT& clip, const std::optional<ImageDescription>& image,
@@ -238,8 +256,15 @@ bool CControlUI::DrawImage(const Canvas& canvas, const RECT& clip, const std::op
 }
 
 DWORD CControlUI::EffectiveTextColor() const {
-    if (!IsEnabledInTree()) return textStyle_.disabledColor ? textStyle_.disabledColor : 0xFFA7A6AA;
-    return textStyle_.color ? textStyle_.color : 0xFF000000;
+    if (!IsEnabledInTree()) return TextColor(textStyle_.disabledColor ? textStyle_.disabledColor : kDisabledTextColor);
+    return TextColor(textStyle_.color ? textStyle_.color : 0xFF000000);
+}
+
+DWORD CControlUI::TextColor(DWORD layoutColor) const {
+    ColorRole role = !IsEnabledInTree() ? ColorRole::GrayText
+                     : IsInteractive()  ? ColorRole::ButtonText
+                                        : ColorRole::WindowText;
+    return SystemLook::Current().Color(role, layoutColor);
 }
 
 void CControlUI::DrawText(const Canvas& canvas, const RECT& clip, std::wstring_view text, const RECT& rc, DWORD color) {

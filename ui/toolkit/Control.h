@@ -14,6 +14,7 @@
 #include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/ImageDescription.h"
 #include "ui/toolkit/Notify.h"
+#include "ui/toolkit/SystemLook.h"
 #include "ui/toolkit/UIString.h"
 
 namespace DuiLib {
@@ -24,7 +25,7 @@ class CPaintManagerUI;
 struct TextStyle {
     int font = -1;                 // font id of the window; -1: its default
     DWORD color = 0;               // 0: the window's default (black)
-    DWORD disabledColor = 0;       // 0: grey
+    DWORD disabledColor = 0;       // 0: kDisabledTextColor
     UINT align = DT_LEFT | DT_VCENTER;
     RECT padding{};
     bool wordWrap = false;
@@ -152,6 +153,20 @@ protected:
     // Draws `text` with the control's text style inside rc minus the text padding.
     void DrawText(const Canvas& canvas, const RECT& clip, std::wstring_view text, const RECT& rc, DWORD color);
     DWORD EffectiveTextColor() const;
+
+    // Colours and images as the system's look asks (SystemLook): every
+    // layout colour a control draws goes through these.
+    // Something to press or pick; else a surface.
+    ColorRole BackgroundRole() const { return IsInteractive() ? ColorRole::ButtonFace : ColorRole::Window; }
+    // A text colour of the layout's for the control's state.
+    DWORD TextColor(DWORD layoutColor) const;
+    // Fills the control's shape; in high contrast a button with a text gets
+    // its face even where the layout drew it with an image alone.
+    void FillBackground(const Canvas& canvas, DWORD layoutColor, const RECT& clip);
+    // False in high contrast for images that only decorate.
+    bool ShowsImages() const;
+    // An image behind the control's text or children, not its content.
+    virtual bool ImagesOnlyDecorate() const { return !GetText().empty(); }
 
     CPaintManagerUI* manager_ = nullptr;
     CControlUI* parent_ = nullptr;

@@ -1,5 +1,7 @@
 #include "ui/toolkit/Dpi.h"
 
+#include <algorithm>
+
 namespace DuiLib {
 namespace {
 
@@ -30,6 +32,24 @@ int WindowDpi(HWND hwnd) {
         if (UINT dpi = function(hwnd)) return static_cast<int>(dpi);
     }
     return ScreenDpi();
+}
+
+int LayoutDpi(int displayDpi, int textScale, SIZE layout, SIZE workArea) {
+    displayDpi = displayDpi > 0 ? displayDpi : DpiScale::kBaseDpi;
+    int dpi = MulDiv(displayDpi, std::max(textScale, 100), 100);
+    if (layout.cx > 0 && layout.cy > 0 && workArea.cx > 0 && workArea.cy > 0) {
+        int fits = std::min(workArea.cx * DpiScale::kBaseDpi / layout.cx, workArea.cy * DpiScale::kBaseDpi / layout.cy);
+        dpi = std::min(dpi, std::max(fits, std::min(displayDpi, DpiScale::kBaseDpi)));
+    }
+    return dpi;
+}
+
+RECT WorkAreaOf(HWND hwnd, const RECT* at) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    HMONITOR handle = at ? MonitorFromRect(at, MONITOR_DEFAULTTONEAREST) : MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST);
+    if (!GetMonitorInfoW(handle, &monitor)) return RECT{};
+    return monitor.rcWork;
 }
 
 std::wstring DoubleSizeName(std::wstring_view file) {

@@ -41,6 +41,16 @@ private:
 // monitor (Windows 10 1607 and later), else the screen's (LOGPIXELSX).
 int WindowDpi(HWND hwnd);
 
+// The DPI a window is laid out at. The display's, grown by the text scale
+// (percent, "Make text bigger") so that larger text gets room in
+// proportion; but no larger than lets the layout (layout units) fit the
+// work area (pixels), so that every control stays on the screen, down to
+// 96 DPI (or the display's, below that). An empty layout or work area sets
+// no bound.
+int LayoutDpi(int displayDpi, int textScale, SIZE layout, SIZE workArea);
+// The work area of the monitor the window (or the rectangle) is on.
+RECT WorkAreaOf(HWND hwnd, const RECT* at = nullptr);
+
 // An image file chosen for a scale: a drawn-at-double-size variant
 // ("img/logo@2x.png" beside "img/logo.png") where the scale is above 100 %
 // and the archive has one, else the file itself. Layout coordinates of the

@@ -262,9 +262,11 @@ void CPaintManagerUI::PaintFocusMark(const Canvas& canvas, const RECT& clip) {
     RECT rc = focus_->GetPos();
     int w = dpi_.Scale(1);  // a ring a layout unit wide at every scale
     InflateRect(&rc, -w, -w);
-    DrawBorder(canvas, rc, RECT{w, w, w, w}, SIZE{}, kMarkOuter, area);
+    // Two tones, so it shows on any colour; in high contrast the system's.
+    const SystemLook& look = SystemLook::Current();
+    DrawBorder(canvas, rc, RECT{w, w, w, w}, SIZE{}, look.Color(ColorRole::WindowText, kMarkOuter), area);
     InflateRect(&rc, -w, -w);
-    DrawBorder(canvas, rc, RECT{w, w, w, w}, SIZE{}, kMarkInner, area);
+    DrawBorder(canvas, rc, RECT{w, w, w, w}, SIZE{}, look.Color(ColorRole::Window, kMarkInner), area);
 }
 
 }  // namespace DuiLib

@@ -11,7 +11,7 @@ void CListHeaderItemUI::PaintBorder(const Canvas& canvas, const RECT& clip) {
     if (sepColor_ >> 24) {
         int inset = Dpi().Scale(8);
         RECT sep{pos_.right - Dpi().Scale(1), pos_.top + inset, pos_.right, pos_.bottom - inset};
-        FillRect(canvas, sep, sepColor_, clip);
+        FillRect(canvas, sep, SystemLook::Current().Color(ColorRole::WindowText, sepColor_), clip);
     }
 }
 

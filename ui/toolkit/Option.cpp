@@ -66,17 +66,24 @@ const std::optional<ImageDescription>& COptionUI::ImageForState() const {
     return CButtonUI::ImageForState();
 }
 
+// In high contrast a picked option with a text shows as the system's selection.
+bool COptionUI::ShowsSelection() const {
+    return selected_ && SystemLook::Current().HighContrast() && !GetText().empty();
+}
+
 void COptionUI::PaintBkColor(const Canvas& canvas, const RECT& clip) {
-    if (selected_ && selectedBkColor_) {
-        FillRoundRect(canvas, pos_, Dpi().Scale(borderRound_), selectedBkColor_, clip);
+    if (selected_ && (selectedBkColor_ || ShowsSelection())) {
+        DWORD color = SystemLook::Current().Color(ColorRole::Highlight, selectedBkColor_ ? selectedBkColor_ : 0xFF000000);
+        FillRoundRect(canvas, pos_, Dpi().Scale(borderRound_), color, clip);
         return;
     }
     CButtonUI::PaintBkColor(canvas, clip);
 }
 
 void COptionUI::PaintText(const Canvas& canvas, const RECT& clip) {
-    if (selected_ && selectedTextColor_ && IsEnabledInTree()) {
-        DrawText(canvas, clip, text_, pos_, selectedTextColor_);
+    if (selected_ && (selectedTextColor_ || ShowsSelection()) && IsEnabledInTree()) {
+        DWORD layout = selectedTextColor_ ? selectedTextColor_ : 0xFF000000;
+        DrawText(canvas, clip, text_, pos_, SystemLook::Current().Color(ColorRole::HighlightText, layout));
         return;
     }
     CButtonUI::PaintText(canvas, clip);

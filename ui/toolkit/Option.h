@@ -33,6 +33,8 @@ protected:
     const std::optional<ImageDescription>& ImageForState() const override;
 
 private:
+    bool ShowsSelection() const;
+
     bool selected_ = false;
     CDuiString group_;
     std::optional<ImageDescription> selectedImage_, selectedHotImage_;

@@ -18,6 +18,8 @@ std::vector<CPaintManagerUI*>& Managers() {
     return managers;
 }
 
+SIZE SizeOf(const RECT& rc) { return SIZE{rc.right - rc.left, rc.bottom - rc.top}; }
+
 bool IsDescendant(CControlUI* control, CControlUI* ancestor) {
     for (CControlUI* c = control; c; c = c->GetParent())
         if (c == ancestor) return true;
@@ -93,7 +95,8 @@ bool CPaintManagerUI::TranslateMessage(const MSG* msg) {
 
 void CPaintManagerUI::Init(HWND hwnd) {
     hwnd_ = hwnd;
-    dpi_ = DpiScale(WindowDpi(hwnd));
+    displayDpi_ = WindowDpi(hwnd);
+    dpi_ = DpiScale(LayoutDpi(displayDpi_, SystemLook::Current().TextScale(), initSize_, SIZE{}));
     if (std::find(Managers().begin(), Managers().end(), this) == Managers().end()) Managers().push_back(this);
 }
 
@@ -121,24 +124,57 @@ ScaledImage CPaintManagerUI::GetScaledImage(std::wstring_view file) const {
 }
 
 void CPaintManagerUI::SetDpi(int dpi, const RECT* placement) {
+    // The system proposes the window's size in proportion, which is right
+    // only where both scales are the display's.
+    bool wasDisplays = dpi_.Dpi() == displayDpi_;
+    displayDpi_ = DpiScale(dpi).Dpi();
+    ApplyScale(placement, wasDisplays);
+}
+
+void CPaintManagerUI::OnSystemLookChanged() {
+    SystemLook::Refresh();
+    ApplyScale(nullptr, false);
+    Invalidate();
+}
+
+void CPaintManagerUI::ApplyScale(const RECT* placement, bool proportional) {
     DpiScale old = dpi_;
-    dpi_ = DpiScale(dpi);
+    bool topLevel = hwnd_ && !(GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD);
+    SIZE work = topLevel ? SizeOf(WorkAreaOf(hwnd_, placement)) : SIZE{};
+    dpi_ = DpiScale(LayoutDpi(displayDpi_, SystemLook::Current().TextScale(), initSize_, work));
     if (dpi_ == old || !hwnd_) return;
     shapeSize_ = SIZE{};  // the corners are cut anew at the new size
     shadowWindow_.reset();
     NeedUpdate();
-    if (placement) {
-        SetWindowPos(hwnd_, nullptr, placement->left, placement->top, placement->right - placement->left,
-                     placement->bottom - placement->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    } else if (!(GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD)) {
+    if (topLevel) {
         RECT rc;
         GetWindowRect(hwnd_, &rc);
-        int cx = MulDiv(rc.right - rc.left, dpi_.Dpi(), old.Dpi());
-        int cy = MulDiv(rc.bottom - rc.top, dpi_.Dpi(), old.Dpi());
-        SetWindowPos(hwnd_, nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+        bool alike = proportional && dpi_.Dpi() == displayDpi_;
+        if (placement && alike) {
+            rc = *placement;
+        } else {
+            if (placement) OffsetRect(&rc, placement->left - rc.left, placement->top - rc.top);
+            SIZE size = alike || initSize_.cx <= 0 ? SIZE{MulDiv(rc.right - rc.left, dpi_.Dpi(), old.Dpi()),
+                                                          MulDiv(rc.bottom - rc.top, dpi_.Dpi(), old.Dpi())}
+                                                    : dpi_.Scale(initSize_);
+            rc = RECT{rc.left, rc.top, rc.left + size.cx, rc.top + size.cy};
+        }
+        FitToWorkArea(rc);
     }
     ApplyWindowShape();
     UpdateShadow();
+}
+
+void CPaintManagerUI::FitToWorkArea(RECT rc) {
+    RECT area = WorkAreaOf(hwnd_, &rc);
+    if (!IsEmptyRect(area)) {
+        LONG cx = std::min(rc.right - rc.left, area.right - area.left);
+        LONG cy = std::min(rc.bottom - rc.top, area.bottom - area.top);
+        LONG x = std::clamp(rc.left, area.left, area.right - cx), y = std::clamp(rc.top, area.top, area.bottom - cy);
+        rc = RECT{x, y, x + cx, y + cy};
+    }
+    SetWindowPos(hwnd_, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 CControlUI* CPaintManagerUI::FindControl(std::wstring_view name) const {
@@ -181,8 +217,13 @@ void CPaintManagerUI::SendNotify(TNotifyUI& msg) {
 
 void CPaintManagerUI::SetInitSize(int cx, int cy) {
     initSize_ = SIZE{cx, cy};
-    if (hwnd_ && cx > 0 && cy > 0 && !(GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD))
-        SetWindowPos(hwnd_, nullptr, 0, 0, dpi_.Scale(cx), dpi_.Scale(cy), SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    if (!hwnd_ || cx <= 0 || cy <= 0 || (GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD)) return;
+    // The scale's bound by the work area needs the size.
+    dpi_ = DpiScale(LayoutDpi(displayDpi_, SystemLook::Current().TextScale(), initSize_, SizeOf(WorkAreaOf(hwnd_))));
+    RECT rc;
+    GetWindowRect(hwnd_, &rc);
+    SIZE size = dpi_.Scale(initSize_);
+    FitToWorkArea(RECT{rc.left, rc.top, rc.left + size.cx, rc.top + size.cy});
 }
 
 void CPaintManagerUI::SetRoundCorner(int cx, int cy) {
@@ -334,6 +375,7 @@ bool CPaintManagerUI::PaintBuffer(const RECT& area, RECT& painted) {
     Canvas canvas = backBuffer_.GetCanvas();
     painted = IntersectRects(area, client);
     DWORD base = root_ && (root_->GetBkColor() >> 24) == 0xFF ? root_->GetBkColor() : 0xFFFFFFFF;
+    base = SystemLook::Current().Color(ColorRole::Window, base);
     FillRect(canvas, painted, base, painted);
     if (root_) root_->DoPaint(canvas, painted);
     PaintFocusMark(canvas, painted);
@@ -443,6 +485,10 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             if (root_) NeedUpdate();
             ApplyWindowShape();
             UpdateShadow();
+            return false;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            OnSystemLookChanged();
             return false;
         case WM_DPICHANGED:
             // The window moved to a monitor of another scale.

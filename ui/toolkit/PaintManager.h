@@ -75,11 +75,18 @@ public:
     // The image to draw at this window's scale (a double-size file where there is one).
     ScaledImage GetScaledImage(std::wstring_view file) const;
 
-    // The window's display scale: every layout value is multiplied by it.
+    // The window's scale: every layout value is multiplied by it. The
+    // display's, grown by the system's text scale and bounded by the work
+    // area (LayoutDpi).
     const DpiScale& GetDpiScale() const { return dpi_; }
-    // Lays the window out for another DPI and resizes it in proportion, or
-    // places it at `placement` (the system's choice on a move to another monitor).
+    int GetDisplayDpi() const { return displayDpi_; }
+    // Lays the window out for another display DPI and resizes it in
+    // proportion, or places it at `placement` (the system's choice on a move
+    // to another monitor) at the size its scale gives.
     void SetDpi(int dpi, const RECT* placement = nullptr);
+    // The system's look changed (text scale, high contrast, its colours):
+    // read it again, lay out and paint anew.
+    void OnSystemLookChanged();
 
     // First control with this name in tree order.
     CControlUI* FindControl(std::wstring_view name) const;
@@ -190,11 +197,17 @@ private:
     void ShowFocusMark(bool shown);
     void PaintFocusMark(const Canvas& canvas, const RECT& clip);
     void SyncHostedEdits();
+    // Lays out at the scale LayoutDpi gives; a top-level window takes the
+    // size it gives, at `placement` (taken whole when `proportional`).
+    void ApplyScale(const RECT* placement, bool proportional);
+    // Keeps a top-level window inside its monitor's work area.
+    void FitToWorkArea(RECT rc);
     void ApplyWindowShape();
     void UpdateShadow();
 
     HWND hwnd_ = nullptr;
     DpiScale dpi_;
+    int displayDpi_ = DpiScale::kBaseDpi;
     std::unique_ptr<CControlUI> root_;
     CDuiString skinFolder_;
     std::vector<INotifyUI*> notifiers_;

@@ -43,8 +43,10 @@ void CProgressUI::PaintStatusImage(const Canvas& canvas, const RECT& clip) {
     int done = static_cast<int>(static_cast<long long>(width) * (value_ - min_) / (max_ - min_));
     RECT bar{pos_.left, pos_.top, pos_.left + done, pos_.bottom};
     if (done <= 0) return;
-    if (foreColor_ >> 24) FillRoundRect(canvas, bar, Dpi().Scale(borderRound_), foreColor_, IntersectRects(clip, bar));
-    if (!foreImage_) return;
+    const SystemLook& look = SystemLook::Current();
+    DWORD fore = look.HighContrast() ? look.Color(ColorRole::Highlight, 0xFF000000) : foreColor_;
+    if (fore >> 24) FillRoundRect(canvas, bar, Dpi().Scale(borderRound_), fore, IntersectRects(clip, bar));
+    if (!foreImage_ || !ShowsImages()) return;
     RECT corner = Dpi().Scale(foreImage_->corner);
     bool stretches = corner.left || corner.right || corner.top || corner.bottom;
     if (stretches) {

@@ -24,6 +24,8 @@ public:
     void SetAttribute(std::wstring_view name, std::wstring_view value) override;
 
 protected:
+    // High contrast draws the bar in the selection colour instead.
+    bool ImagesOnlyDecorate() const override { return true; }
     void PaintStatusImage(const Canvas& canvas, const RECT& clip) override;
 
 private:

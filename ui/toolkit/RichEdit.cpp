@@ -93,7 +93,7 @@ void CRichEditUI::SetLimitText(int limit) {
 }
 
 HBRUSH CRichEditUI::OnCtlColor(HDC dc) {
-    DWORD color = (bkColor_ >> 24) ? bkColor_ : 0xFFFFFFFF;
+    DWORD color = SystemLook::Current().Color(ColorRole::Window, (bkColor_ >> 24) ? bkColor_ : 0xFFFFFFFF);
     if (!brush_ || brushColor_ != color) {
         brush_.Reset(CreateSolidBrush(ToColorRef(color)));
         brushColor_ = color;

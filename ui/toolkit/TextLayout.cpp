@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/toolkit/Attributes.h"
+#include "ui/toolkit/SystemLook.h"
 
 namespace DuiLib {
 namespace {
@@ -248,7 +249,9 @@ void DrawTextRuns(const Canvas& c, const RECT& box, const RECT& clip, const std:
         int baseline = y + line.ascent;
         for (const Piece& p : line.pieces) {
             if (!p.space) {
-                DWORD color = p.run->color ? *p.run->color : format.color;
+                // In high contrast the text's own colour, whatever the markup says.
+                bool own = p.run->color && !SystemLook::Current().HighContrast();
+                DWORD color = own ? *p.run->color : format.color;
                 SelectObject(c.dc, p.font->font.Get());
                 SetTextColor(c.dc, ToColorRef(color));
                 ExtTextOutW(c.dc, x, baseline, ETO_CLIPPED, &clipRect, p.text.c_str(), static_cast<UINT>(p.text.size()),

@@ -26,8 +26,9 @@ void CPaintManagerUI::UpdateToolTip() {
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                    GetModuleHandleW(nullptr), nullptr);
         if (!toolTip_) return;
-        SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, 400);
     }
+    // 400 layout units, at the window's scale now (it may have moved monitors).
+    SendMessageW(toolTip_, TTM_SETMAXTIPWIDTH, 0, dpi_.Scale(400));
     toolTipText_ = hot_->GetToolTip();
     info.uFlags = TTF_SUBCLASS;
     info.rect = hot_->GetPos();

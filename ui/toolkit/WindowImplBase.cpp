@@ -124,8 +124,9 @@ LRESULT WindowImplBase::OnGetMinMaxInfo(LPARAM lParam) {
     info->ptMaxSize = POINT{monitor.rcWork.right - monitor.rcWork.left, monitor.rcWork.bottom - monitor.rcWork.top};
     const DpiScale& dpi = m_PaintManager.GetDpiScale();
     SIZE minSize = dpi.Scale(m_PaintManager.GetMinInfo()), maxSize = dpi.Scale(m_PaintManager.GetMaxInfo());
-    if (minSize.cx > 0) info->ptMinTrackSize.x = minSize.cx;
-    if (minSize.cy > 0) info->ptMinTrackSize.y = minSize.cy;
+    // Never larger than the work area: the layout's scale shrinks to fit it.
+    if (minSize.cx > 0) info->ptMinTrackSize.x = std::min<LONG>(minSize.cx, info->ptMaxSize.x);
+    if (minSize.cy > 0) info->ptMinTrackSize.y = std::min<LONG>(minSize.cy, info->ptMaxSize.y);
     if (maxSize.cx > 0) info->ptMaxTrackSize.x = info->ptMaxSize.x = std::min<LONG>(info->ptMaxSize.x, maxSize.cx);
     if (maxSize.cy > 0) info->ptMaxTrackSize.y = info->ptMaxSize.y = std::min<LONG>(info->ptMaxSize.y, maxSize.cy);
     return 0;

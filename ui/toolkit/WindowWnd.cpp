@@ -41,6 +41,19 @@ void ReleaseOwner(HWND owner) {
     if (enable && IsWindow(owner)) EnableWindow(owner, TRUE);
 }
 
+// Where a window over `owner` goes: the owner's centre, or its monitor's
+// when the owner is hidden or minimised.
+POINT OwnerCentre(HWND owner) {
+    RECT rc{};
+    if (IsIconic(owner) || !IsWindowVisible(owner) || !GetWindowRect(owner, &rc)) {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        rc = monitor.rcWork;
+    }
+    return POINT{rc.left + (rc.right - rc.left) / 2, rc.top + (rc.bottom - rc.top) / 2};
+}
+
 }  // namespace
 
 CWindowWnd::~CWindowWnd() {
@@ -75,6 +88,14 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCWSTR pstrName, DWORD dwStyle, DWORD 
     closing_ = false;
     closeCode_ = static_cast<UINT>(-1);
     destroyed_ = false;
+    // A popup given no place opens over its owner, not in the primary
+    // monitor's corner: the system makes it at the owner's monitor's scale.
+    if (hwndParent && (dwStyle & WS_POPUP) && !(dwStyle & WS_CHILD) && x == CW_USEDEFAULT) {
+        POINT at = OwnerCentre(hwndParent);
+        x = at.x;
+        y = at.y;
+        cx = cy = 0;  // the layout sizes it
+    }
     // Held across creation: a window that fails to be created must not
     // delete this object under the caller.
     ++depth_;
