@@ -1,7 +1,8 @@
 ; Vantoro's setup program: puts Vantoro.exe, dumper.exe and 7za.exe into
 ; Program Files for all users, registers them, and carries the uninstaller.
 ; Built by the `installer` target (installer/CMakeLists.txt), which defines
-; VERSION, STAGE (the stripped programs), ICON, OUTFILE and ARCH (x86 or x64).
+; VERSION, STAGE (the staged files), ICON, OUTFILE, ARCH (x86 or x64) and
+; SIGN (scripts/sign.sh).
 Unicode true
 ; The 64-bit programs go into the 64-bit Program Files and registry view, as a
 ; 64-bit setup of their own; the 32-bit ones stay in the 32-bit view.
@@ -16,6 +17,13 @@ Unicode true
 ManifestSupportedOS all
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
+; No file times in the setup program: one commit packs to the same bytes.
+SetDateSave off
+; scripts/sign.sh signs only when the build is given a certificate.
+!ifdef SIGN
+  !finalize '"${SIGN}" "%1"' = 0
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+!endif
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -56,6 +64,7 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 !define MUI_FINISHPAGE_RUN_TEXT "运行 ${PRODUCT}"
 
 !insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_LICENSE "${STAGE}/LICENSE.txt"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -120,6 +129,8 @@ Section "-${PRODUCT}"
   File "${STAGE}/Vantoro.exe"
   File "${STAGE}/dumper.exe"
   File "${STAGE}/7za.exe"
+  File "${STAGE}/LICENSE.txt"
+  File "${STAGE}/THIRD-PARTY-NOTICES.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; The name this setup program was run under, which tells the service the
@@ -157,6 +168,8 @@ Section "Uninstall"
   Delete "$INSTDIR\Vantoro.exe"
   Delete "$INSTDIR\dumper.exe"
   Delete "$INSTDIR\7za.exe"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
   ; What the programs write beside themselves: the settings with the
   ; temporary of an interrupted save, and Dumper's crash reports, named by
   ; the time of the crash (year-month-day-hour-minute-second). Nothing

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """The setup program's life cycle in a fresh Wine prefix of its own, checked
-from outside: silent install, a renamed setup run over it as an upgrade,
+from outside: the setup program made as the build makes it and signed with a
+certificate made here, its silent install (every program and the
+uninstaller it writes signed), a renamed setup run over it as an upgrade,
 Vantoro.exe started from the shortcut against the reference service, and the
 silent uninstall while it runs. The steps build on each other and run in
 order."""
@@ -14,10 +16,13 @@ import time
 import unittest
 import urllib.request
 
-SETUP = os.environ["VANTORO_SETUP"]
-STAGE = os.environ["VANTORO_STAGE"]
+MAKE_SETUP = os.environ["VANTORO_MAKE_SETUP"]
 VERSION = os.environ["VANTORO_VERSION"]
 PREFIX = os.environ["INSTALLER_PREFIX"]
+WORK = os.path.dirname(PREFIX)
+STAGE = os.path.join(WORK, "stage")
+SETUP = os.path.join(WORK, "signed", f"Vantoro-Setup-{VERSION}.exe")
+CERT, KEY = os.path.join(WORK, "sign-cert.pem"), os.path.join(WORK, "sign-key.pem")
 PREFIX_SCRIPT = os.environ["PREFIX_SCRIPT"]
 SERVICE_DIR = os.environ["VANTORO_SERVICE_DIR"]
 
@@ -32,6 +37,7 @@ SAVE_DIR = os.path.join(DRIVE_C, "users", "Public", "Documents", "quorvex")
 UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantoro"
 PRODUCT_KEY = r"Software\quorvex"
 PROGRAMS = ["Vantoro.exe", "dumper.exe", "7za.exe"]
+NOTICES = ["LICENSE.txt", "THIRD-PARTY-NOTICES.txt"]
 RENAMED = "渠道 7 Vantoro 安装"
 
 
@@ -43,6 +49,24 @@ def unix_path(windows_path):
 def digest(path):
     with open(path, "rb") as f:
         return hashlib.sha256(f.read()).hexdigest()
+
+
+def make_signed_setup():
+    """A throwaway code-signing certificate, and the setup program staged and
+    packed by the build's own steps, signed with it."""
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=Vantoro test signing", "-keyout", KEY, "-out", CERT,
+                    "-addext", "extendedKeyUsage=codeSigning",
+                    "-addext", "keyUsage=critical,digitalSignature"],
+                   check=True, capture_output=True, timeout=60)
+    env = dict(os.environ, VANTORO_SIGN_CERT=CERT, VANTORO_SIGN_KEY=KEY)
+    subprocess.run(["sh", MAKE_SETUP, STAGE, SETUP], env=env, check=True, timeout=600)
+
+
+def signed(path):
+    """Whether a valid signature by the test certificate covers the file."""
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", CERT, "-in", path],
+                          capture_output=True, timeout=60).returncode == 0
 
 
 def wait_for_prefix(timeout=180):
@@ -150,6 +174,7 @@ class SetupLifeCycle(unittest.TestCase):
         shutil.rmtree(PREFIX, ignore_errors=True)
         subprocess.run([PREFIX_SCRIPT, PREFIX], env=ENV, check=True, timeout=300)
         wait_for_prefix()
+        make_signed_setup()
 
     @classmethod
     def tearDownClass(cls):
@@ -160,9 +185,11 @@ class SetupLifeCycle(unittest.TestCase):
     def test_1_silent_install(self):
         self.assertEqual(run_setup(SETUP, "/S"), 0)
 
-        self.assertEqual(sorted(os.listdir(PROGRAM_DIR)), sorted(PROGRAMS + ["uninstall.exe"]))
-        for name in PROGRAMS:
+        self.assertEqual(sorted(os.listdir(PROGRAM_DIR)), sorted(PROGRAMS + NOTICES + ["uninstall.exe"]))
+        for name in PROGRAMS + NOTICES:
             self.assertEqual(digest(os.path.join(PROGRAM_DIR, name)), digest(os.path.join(STAGE, name)), name)
+        for path in [SETUP] + [os.path.join(PROGRAM_DIR, n) for n in PROGRAMS + ["uninstall.exe"]]:
+            self.assertTrue(signed(path), path)
 
         self.assertEqual(machine_key(PRODUCT_KEY), {"ExeFile": f"Vantoro-Setup-{VERSION}"})
 
@@ -199,7 +226,7 @@ class SetupLifeCycle(unittest.TestCase):
         with open(config, "rb") as f:
             self.assertEqual(f.read(), kept)
         self.assertEqual(machine_key(PRODUCT_KEY), {"ExeFile": RENAMED})
-        self.assertEqual(sorted(os.listdir(PROGRAM_DIR)), sorted(PROGRAMS + ["uninstall.exe", "config.json"]))
+        self.assertEqual(sorted(os.listdir(PROGRAM_DIR)), sorted(PROGRAMS + NOTICES + ["uninstall.exe", "config.json"]))
         self.assertEqual(len(machine_key(UNINSTALL_KEY)), 10)
 
     def test_3_program_from_shortcut_reports_setup_name(self):
