@@ -31,7 +31,6 @@ fetch_source_notices() {  # package version upstream-file...
   local pkg=$1 ver=$2; shift 2
   local dir="$cache/${pkg}_${ver//:/_}"
   [ -f "$dir/.complete" ] && { echo "$dir"; return; }
-  mkdir -p "$cache"
   local work
   work=$(mktemp -d "$cache/work.XXXXXX")
   chmod 755 "$work"  # apt downloads as _apt
@@ -63,7 +62,8 @@ section() {  # title, then the files whose text follows
   done
 }
 
-exec 9>"${VANTORO_DEPS_CACHE:-/var/cache/vantoro}/.notices-lock"
+mkdir -p "$cache"
+exec 9>"$cache/.lock"
 flock 9
 
 v_curl=$(version_of curl) v_json=$(version_of libjsoncpp) v_pugi=$(version_of pugixml)
