@@ -6,7 +6,9 @@
 #
 # The folders' files are merged in the order given, each at its path relative
 # to its folder, so a later folder's file replaces an earlier one of the same
-# name. Files whose name starts with "." are left out. The zip is packed at
+# name. Files whose name starts with "." are left out. Entries go in sorted
+# order with one fixed time (zip keeps local time, hence TZ=UTC), so the same
+# files give the same archive. The zip is packed at
 # build time and repacked whenever one of the files changes; a file added or
 # removed is picked up by the next build (the folder is globbed again).
 function(vantoro_layout_archive target)
@@ -45,7 +47,8 @@ function(vantoro_layout_archive target)
     COMMAND "${CMAKE_COMMAND}" -E rm -rf "${stage}"
     ${copies}
     COMMAND "${CMAKE_COMMAND}" -E rm -f "${zip}"
-    COMMAND "${CMAKE_COMMAND}" -E chdir "${stage}" "${CMAKE_COMMAND}" -E tar cf "${zip}" --format=zip ${names}
+    COMMAND "${CMAKE_COMMAND}" -E chdir "${stage}" "${CMAKE_COMMAND}" -E env TZ=UTC
+      "${CMAKE_COMMAND}" -E tar cf "${zip}" --format=zip "--mtime=2000-01-01 00:00:00 UTC" ${names}
     DEPENDS ${sources}
     COMMENT "Packing the layout archive of ${target}"
     VERBATIM)

@@ -6,7 +6,8 @@
 ; version is installed, 6 Windows older than 7, 7 the running program was not
 ; closed. Silent switch: /NoDesktopShortcut.
 ; Built by the `installer` target (installer/CMakeLists.txt), which defines
-; VERSION, STAGE (the stripped programs), ICON, OUTFILE and ARCH (x86 or x64).
+; VERSION, STAGE (the staged files), ICON, OUTFILE, ARCH (x86 or x64) and
+; SIGN (scripts/sign.sh).
 Unicode true
 ; The 64-bit programs go into the 64-bit Program Files and registry view, as a
 ; 64-bit setup of their own; the 32-bit ones stay in the 32-bit view.
@@ -22,6 +23,13 @@ ManifestSupportedOS all
 ManifestDPIAware true
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
+; No file times in the setup program: one commit packs to the same bytes.
+SetDateSave off
+; scripts/sign.sh signs only when the build is given a certificate.
+!ifdef SIGN
+  !finalize '"${SIGN}" "%1"' = 0
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+!endif
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -77,6 +85,7 @@ Var ProgramsRunning
 !define MUI_FINISHPAGE_RUN_FUNCTION RunAsDesktopUser
 
 !insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_LICENSE "${STAGE}/LICENSE.txt"
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipFolderOnUpgrade
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE LeaveFolderPage
 !insertmacro MUI_PAGE_DIRECTORY
@@ -315,11 +324,15 @@ Section "-${PRODUCT}"
   !insertmacro ENSURE_WRITABLE Vantoro.exe
   !insertmacro ENSURE_WRITABLE dumper.exe
   !insertmacro ENSURE_WRITABLE 7za.exe
+  !insertmacro ENSURE_WRITABLE LICENSE.txt
+  !insertmacro ENSURE_WRITABLE THIRD-PARTY-NOTICES.txt
   !insertmacro ENSURE_WRITABLE uninstall.exe
   SetOverwrite try
   !insertmacro INSTALL_FILE Vantoro.exe
   !insertmacro INSTALL_FILE dumper.exe
   !insertmacro INSTALL_FILE 7za.exe
+  !insertmacro INSTALL_FILE LICENSE.txt
+  !insertmacro INSTALL_FILE THIRD-PARTY-NOTICES.txt
   StrCpy $R0 uninstall.exe
   ${Do}
     ClearErrors
@@ -519,6 +532,8 @@ Section "Uninstall"
   !insertmacro REMOVE_FILE Vantoro.exe
   !insertmacro REMOVE_FILE dumper.exe
   !insertmacro REMOVE_FILE 7za.exe
+  !insertmacro REMOVE_FILE LICENSE.txt
+  !insertmacro REMOVE_FILE THIRD-PARTY-NOTICES.txt
   ; What the programs write beside themselves, by their own names: the
   ; settings with the temporary of an interrupted save, and Dumper's crash
   ; reports. Nothing else: the folder may hold the user's files.

@@ -13,7 +13,7 @@ packages=(
   wine wine64 xvfb xauth fonts-wqy-microhei p7zip-full python3
   g++ libcpp-httplib-dev libjsoncpp-dev libarchive-dev googletest curl locales
   libssl-dev openssl
-  nsis
+  nsis osslsigncode
   # llvm-symbolizer resolves the support pages' traces; chromium shows them in a test.
   llvm chromium
 )

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """The setup program's life cycle in a fresh Wine prefix of its own, checked
-from outside: a foreign folder refused, silent install, a renamed setup run
-over it as an upgrade (first failing on a locked file, then asked for another
-folder), Vantoro.exe started from the shortcut against the reference service,
-the installed (stripped) program crashed and its report resolved on the
-support pages of a service holding that build's symbol store, and the silent
+from outside: the setup program made as the build makes it and signed with a
+certificate made here, a foreign folder refused, its silent install (every
+program and the uninstaller it writes signed), a renamed setup run over it as
+an upgrade (first failing on a locked file, then asked for another folder),
+Vantoro.exe started from the shortcut against the reference service, the
+installed (stripped) program crashed and its report resolved on the support
+pages of a service holding that build's symbol store, and the silent
 uninstall while it runs. The steps build on each other and run in order."""
 import hashlib
 import json
@@ -19,10 +21,13 @@ import unittest
 import urllib.request
 import uuid
 
-SETUP = os.environ["VANTORO_SETUP"]
-STAGE = os.environ["VANTORO_STAGE"]
+MAKE_SETUP = os.environ["VANTORO_MAKE_SETUP"]
 VERSION = os.environ["VANTORO_VERSION"]
 PREFIX = os.environ["INSTALLER_PREFIX"]
+WORK = os.path.dirname(PREFIX)
+STAGE = os.path.join(WORK, "stage")
+SETUP = os.path.join(WORK, "signed", f"Vantoro-Setup-{VERSION}.exe")
+CERT, KEY = os.path.join(WORK, "sign-cert.pem"), os.path.join(WORK, "sign-key.pem")
 PREFIX_SCRIPT = os.environ["PREFIX_SCRIPT"]
 SERVICE_DIR = os.environ["VANTORO_SERVICE_DIR"]
 HELPER = os.environ["PLATFORM_HELPER"]
@@ -31,7 +36,7 @@ SYMBOL_STORE = os.environ["SYMBOL_STORE_SCRIPT"]
 # The programs as linked, before the setup's staging stripped them.
 UNSTRIPPED = os.environ["VANTORO_UNSTRIPPED"].split(":")
 CRASH_RUNNER = os.environ["CRASH_RUNNER"]
-WORK = os.path.join(os.path.dirname(PREFIX), "support")
+SUPPORT = os.path.join(WORK, "support")
 # Where the crash is started in the installed Vantoro.exe: a function of ours
 # that reads through its first argument, which the thread gets as 0x10.
 FAULT_FUNCTION = "Exists"
@@ -47,6 +52,7 @@ SAVE_DIR = os.path.join(DRIVE_C, "users", "Public", "Documents", "quorvex")
 UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantoro"
 PRODUCT_KEY = r"Software\quorvex"
 PROGRAMS = ["Vantoro.exe", "dumper.exe", "7za.exe"]
+NOTICES = ["LICENSE.txt", "THIRD-PARTY-NOTICES.txt"]
 RENAMED = "渠道 7 Vantoro 安装"
 
 
@@ -58,6 +64,24 @@ def unix_path(windows_path):
 def digest(path):
     with open(path, "rb") as f:
         return hashlib.sha256(f.read()).hexdigest()
+
+
+def make_signed_setup():
+    """A throwaway code-signing certificate, and the setup program staged and
+    packed by the build's own steps, signed with it."""
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=Vantoro test signing", "-keyout", KEY, "-out", CERT,
+                    "-addext", "extendedKeyUsage=codeSigning",
+                    "-addext", "keyUsage=critical,digitalSignature"],
+                   check=True, capture_output=True, timeout=60)
+    env = dict(os.environ, VANTORO_SIGN_CERT=CERT, VANTORO_SIGN_KEY=KEY)
+    subprocess.run(["sh", MAKE_SETUP, STAGE, SETUP], env=env, check=True, timeout=600)
+
+
+def signed(path):
+    """Whether a valid signature by the test certificate covers the file."""
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", CERT, "-in", path],
+                          capture_output=True, timeout=60).returncode == 0
 
 
 def wait_for_prefix(timeout=180):
@@ -211,11 +235,11 @@ class SupportService:
     from the programs as linked."""
 
     def __init__(self):
-        shutil.rmtree(WORK, ignore_errors=True)
-        self.store = os.path.join(WORK, "symbols")
+        shutil.rmtree(SUPPORT, ignore_errors=True)
+        self.store = os.path.join(SUPPORT, "symbols")
         subprocess.run([SYMBOL_STORE, self.store] + UNSTRIPPED, check=True, capture_output=True, timeout=120)
-        port_file = os.path.join(WORK, "port")
-        self.process = subprocess.Popen([SERVICE_BIN, "--port", "0", "--data", os.path.join(WORK, "data"),
+        port_file = os.path.join(SUPPORT, "port")
+        self.process = subprocess.Popen([SERVICE_BIN, "--port", "0", "--data", os.path.join(SUPPORT, "data"),
                                          "--port-file", port_file, "--symbols", self.store],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 30
@@ -254,7 +278,7 @@ class SupportService:
 
 def browse(url, screenshot):
     """The page's DOM as headless chromium builds it, and a screenshot of it."""
-    profile = tempfile.mkdtemp(dir=WORK)
+    profile = tempfile.mkdtemp(dir=SUPPORT)
     common = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + profile,
               "--window-size=1600,1000"]
     try:
@@ -274,6 +298,7 @@ class SetupLifeCycle(unittest.TestCase):
         shutil.rmtree(PREFIX, ignore_errors=True)
         subprocess.run([PREFIX_SCRIPT, PREFIX], env=ENV, check=True, timeout=300)
         wait_for_prefix()
+        make_signed_setup()
 
     @classmethod
     def tearDownClass(cls):
@@ -301,9 +326,11 @@ class SetupLifeCycle(unittest.TestCase):
     def test_1_silent_install(self):
         self.assertEqual(run_setup(SETUP, "/S"), 0)
 
-        self.assertEqual(sorted(os.listdir(PROGRAM_DIR)), sorted(PROGRAMS + ["uninstall.exe"]))
-        for name in PROGRAMS:
+        self.assertEqual(sorted(os.listdir(PROGRAM_DIR)), sorted(PROGRAMS + NOTICES + ["uninstall.exe"]))
+        for name in PROGRAMS + NOTICES:
             self.assertEqual(digest(os.path.join(PROGRAM_DIR, name)), digest(os.path.join(STAGE, name)), name)
+        for path in [SETUP] + [os.path.join(PROGRAM_DIR, n) for n in PROGRAMS + ["uninstall.exe"]]:
+            self.assertTrue(signed(path), path)
 
         self.assertEqual(machine_key(PRODUCT_KEY), {"ExeFile": f"Vantoro-Setup-{VERSION}"})
 
@@ -360,7 +387,7 @@ class SetupLifeCycle(unittest.TestCase):
         with open(config, "rb") as f:
             self.assertEqual(f.read(), kept)
         self.assertEqual(machine_key(PRODUCT_KEY), {"ExeFile": RENAMED})
-        self.assertEqual(sorted(os.listdir(PROGRAM_DIR)), sorted(PROGRAMS + ["uninstall.exe", "config.json"]))
+        self.assertEqual(sorted(os.listdir(PROGRAM_DIR)), sorted(PROGRAMS + NOTICES + ["uninstall.exe", "config.json"]))
         for name in PROGRAMS:
             self.assertEqual(digest(os.path.join(PROGRAM_DIR, name)), digest(os.path.join(STAGE, name)), name)
         entry = machine_key(UNINSTALL_KEY)
@@ -400,7 +427,7 @@ class SetupLifeCycle(unittest.TestCase):
             self.assertRegex(resolved, r"(?m)^&gt;00: Vantoro\.exe\+0x[0-9A-F]+ %s\(.*\) at \S+/Path\.cpp:\d+$"
                              % FAULT_FUNCTION)
             self.assertNotIn('class="note"', page)
-            dom = browse(service.url + "/support/reports/" + report, os.path.join(WORK, "support-page.png"))
+            dom = browse(service.url + "/support/reports/" + report, os.path.join(SUPPORT, "support-page.png"))
             self.assertRegex(dom, r'<pre id="resolved">&gt;00: Vantoro\.exe\+0x[0-9A-F]+ \S*' + FAULT_FUNCTION)
             link = re.search(r'<a id="archive" href="([^"]+)" download="">', dom)
             self.assertIsNotNone(link, dom)
