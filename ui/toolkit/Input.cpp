@@ -8,6 +8,7 @@
 
 #include "ui/toolkit/Button.h"
 #include "ui/toolkit/Combo.h"
+#include "ui/toolkit/Focus.h"
 #include "ui/toolkit/RichEdit.h"
 
 namespace DuiLib {
@@ -55,7 +56,7 @@ void CPaintManagerUI::DispatchMouse(int type, WPARAM wParam, LPARAM lParam) {
             SetHot(control, pt);
             capture_ = control;
             ::SetCapture(hwnd_);
-            if (control->IsInteractive()) {
+            if (Focus::IsFocusable(control)) {
                 if (!dynamic_cast<CRichEditUI*>(control) && ::GetFocus() != hwnd_) ::SetFocus(hwnd_);
                 SetFocus(control);
             }
