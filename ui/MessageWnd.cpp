@@ -73,8 +73,7 @@ int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& title,
     box->SetType(type);
     box->CenterWindow();
     if (auto* titleLabel = box->m_PaintManager.FindControl(L"apptitlelbl")) titleLabel->SetText(title);
-    SetWindowTextW(box->GetHWND(), title.c_str());  // the dialog's name
-    box->m_PaintManager.GetAccessible().SetDialogText(text);
+    box->m_PaintManager.GetAccessible().SetDialog(title, text);
     if (auto* tab = box->m_PaintManager.Find<CTabLayoutUI>(L"msgtab")) tab->SelectItem(0);
     if (box->plainText) box->plainText->SetText(text);
     UINT result = box->ShowModal();  // the object is gone once this returns

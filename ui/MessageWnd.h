@@ -9,9 +9,8 @@
 
 #include "ui/toolkit/UIlib.h"
 
-// Window class name of every box, so that a running box can be found with
-// FindWindowW(kMessageWndClass, nullptr); its window text is its title, as
-// readers and the task switcher say it.
+// Window class name and window text of every box, so that a running box can
+// be found with FindWindowW(kMessageWndClass, kMessageWndClass).
 inline constexpr wchar_t kMessageWndClass[] = L"msgwnd";
 
 // The title of every notice and question the programs show.

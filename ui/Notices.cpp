@@ -34,7 +34,7 @@ void ReportRequestFailure(HWND owner, const std::wstring& requestUrl, int status
     std::wstring text = RequestFailureText(status, errorCode);
     if (text.empty()) return;
     // One notice at a time: a box already open (any message box) wins.
-    if (FindWindowW(kMessageWndClass, nullptr)) return;
+    if (FindWindowW(kMessageWndClass, kMessageWndClass)) return;
     ShowMessage(owner, text, kNoticeTitle, kMessageInfo);
     OpenWebAddress(RequestFailureChatLink(requestUrl, status, errorCode));
 }

@@ -49,7 +49,7 @@ const wchar_t* messageOut = nullptr;
 bool messageSaved = false;
 
 void CALLBACK PhotographBox(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND box = FindWindowW(kMessageWndClass, nullptr);
+    HWND box = FindWindowW(kMessageWndClass, kMessageWndClass);
     // The toolkit keeps each window's object in its user data.
     auto* window = dynamic_cast<DuiLib::WindowImplBase*>(
         reinterpret_cast<DuiLib::CWindowWnd*>(box ? GetWindowLongPtrW(box, GWLP_USERDATA) : 0));

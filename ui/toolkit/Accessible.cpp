@@ -260,7 +260,8 @@ STDMETHODIMP Accessible::get_accChild(VARIANT child, IDispatch** out) {
 STDMETHODIMP Accessible::get_accName(VARIANT child, BSTR* name) {
     if (!name) return E_POINTER;
     *name = nullptr;
-    return OnChild(child, [&](Accessible& target, AccessibleWindow&) -> HRESULT {
+    return OnChild(child, [&](Accessible& target, AccessibleWindow& window) -> HRESULT {
+        if (target.IsClient() && window.IsDialog()) return ToBstr(window.DialogTitle(), name);
         if (target.IsClient()) return Standard() ? Standard()->get_accName(SelfId(), name) : S_FALSE;
         return ToBstr(NameOf(target.control_), name);
     });

@@ -40,10 +40,15 @@ public:
     // False when the control has no default action or cannot take it now.
     bool PostDefaultAction(CControlUI* control);
 
-    // The window is a dialog: its client reads as one, its title the name
-    // and text the description. Call before it shows; AnnounceDialog once shown.
-    void SetDialogText(std::wstring text) { dialogText_ = std::move(text); dialog_ = true; }
+    // The window is a dialog: its client reads as one, title the name and
+    // text the description. Call before it shows; AnnounceDialog once shown.
+    void SetDialog(std::wstring title, std::wstring text) {
+        dialogTitle_ = std::move(title);
+        dialogText_ = std::move(text);
+        dialog_ = true;
+    }
     bool IsDialog() const { return dialog_; }
+    const std::wstring& DialogTitle() const { return dialogTitle_; }
     const std::wstring& DialogText() const { return dialogText_; }
     void AnnounceDialog();
 
@@ -58,6 +63,7 @@ private:
     std::vector<Entry> ids_;
     LONG nextId_ = 1;
     bool dialog_ = false;
+    std::wstring dialogTitle_;
     std::wstring dialogText_;
 };
 
