@@ -37,6 +37,7 @@ void MessageWnd::Notify(TNotifyUI& msg) {
 
 // Escape and Alt+F4 answer like the close button, which neither type shows.
 LRESULT MessageWnd::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM, BOOL& handled) {
+    if (message == WM_SHOWWINDOW && wParam) m_PaintManager.GetAccessible().AnnounceDialog();
     bool escape = message == WM_KEYDOWN && wParam == VK_ESCAPE;
     bool systemClose = message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE;
     if (!escape && !systemClose) return 0;
@@ -72,6 +73,7 @@ int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& title,
     box->SetType(type);
     box->CenterWindow();
     if (auto* titleLabel = box->m_PaintManager.FindControl(L"apptitlelbl")) titleLabel->SetText(title);
+    box->m_PaintManager.GetAccessible().SetDialog(title, text);
     if (auto* tab = box->m_PaintManager.Find<CTabLayoutUI>(L"msgtab")) tab->SelectItem(0);
     if (box->plainText) box->plainText->SetText(text);
     UINT result = box->ShowModal();  // the object is gone once this returns

@@ -86,6 +86,7 @@ void CheckProgressWnd::Step() {
     if (titleLabel) titleLabel->SetText(L"检测完成");
     ShowProgress(100);
     if (solutionButton) solutionButton->SetVisible(true);
+    if (titleLabel) Announce(titleLabel);  // a reader hears that the check is done, wherever its focus is
 }
 
 LRESULT CheckProgressWnd::HandleCustomMessage(UINT message, WPARAM wParam, LPARAM, BOOL& handled) {

@@ -3,7 +3,7 @@
 // version, download the program row (which brings its rules file and the
 // tutorial with it), and open it. Everything is a mouse message posted into
 // the program's windows; a second user walks the same road with the keyboard
-// alone.
+// alone, and a third by ear with a screen reader's calls from outside.
 //
 // A control's place cannot be read across processes, so this test builds a
 // hidden mirror of the window from the same layout in the program's own
@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
+#include <versionhelpers.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -36,6 +37,7 @@
 #include "tests/support/Program.h"
 #include "tests/support/TestService.h"
 #include "tests/support/UiDriver.h"
+#include "tests/ui/accessible/ReaderView.h"
 #include "ui/MessageWnd.h"
 #include "ui/toolkit/GdiHandles.h"
 #include "ui/toolkit/UIlib.h"
@@ -534,6 +536,141 @@ TEST_F(RoadTest, AUserWithoutAMouseTakesTheSameRoadWithTabArrowsEnterAndEscape) 
     Keys(main, {VK_TAB, VK_TAB, VK_TAB, VK_RETURN});
     EXPECT_EQ(fixer.AwaitExit(), 0u);
     Sleep(300);
+}
+
+// What a reader finds in the window by name (and role, where names repeat),
+// once it is there and shown.
+reader::Node Find(reader::EventLog& log, HWND window, const std::wstring& name, LONG role = 0, size_t nth = 0) {
+    reader::Node found;
+    log.PumpUntil([&] {
+        size_t seen = 0;
+        for (const reader::Node& node : reader::Read(reader::ClientOf(window).Get()))
+            if (node.name == name && (!role || node.role == role) && !(node.state & STATE_SYSTEM_INVISIBLE) &&
+                seen++ == nth) {
+                found = node;
+                return true;
+            }
+        return false;
+    });
+    if (!found.object) ADD_FAILURE() << "the reader did not find " << WideToUtf8(name);
+    return found;
+}
+
+bool Press(reader::EventLog& log, HWND window, const std::wstring& name, LONG role = 0, size_t nth = 0) {
+    reader::Node node = Find(log, window, name, role, nth);
+    return node.object && node.object->accDoDefaultAction(reader::Self()) == S_OK;
+}
+
+std::wstring Text(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*)) {
+    BSTR text = nullptr;
+    (object->*get)(reader::Self(), &text);
+    std::wstring value = text ? text : L"";
+    SysFreeString(text);
+    return value;
+}
+
+TEST_F(RoadTest, AUserWhoListensTakesTheSameRoadWithAScreenReader) {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    std::unique_ptr<void, void (*)(void*)> uninitialise(this, [](void*) { CoUninitialize(); });
+    test::Program fixer(exe);
+    ASSERT_TRUE(fixer.Started());
+    HWND main = fixer.AwaitWindow(L"mainWnd");
+    ASSERT_NE(main, nullptr) << "no landing page";
+    ASSERT_TRUE(Await([] { return !Requests("/helper/config").empty(); })) << "no start-up configuration";
+    DWORD program = 0;
+    GetWindowThreadProcessId(main, &program);
+    reader::EventLog log(program);
+
+    // The feature, its button, and the check's button once the check has shown it.
+    ASSERT_TRUE(Press(log, main, L"C盘瘦身"));
+    ASSERT_TRUE(Press(log, main, L"立即清理"));
+    HWND check = fixer.AwaitWindow(L"CheckProgressWnd");
+    ASSERT_NE(check, nullptr) << "the repair button opened no check window";
+    ASSERT_TRUE(Press(log, check, L"确定", ROLE_SYSTEM_PUSHBUTTON));
+    HWND page = nullptr;
+    ASSERT_TRUE(log.PumpUntil([&] { return (page = fixer.Window(L"SolutionWnd")) != nullptr; }));
+
+    // The version drop-down, read and picked by ear.
+    ASSERT_TRUE(Await([] { return Requests("/helper/config").size() >= 2; })) << "the page asked for no configuration";
+    log.Pump(500);
+    SetCursorPos(0, 0);  // away from where the list opens: the mouse would move its highlight
+    ASSERT_TRUE(Press(log, page, L"版本", ROLE_SYSTEM_COMBOBOX));
+    HWND dropDown = nullptr;
+    ASSERT_TRUE(log.PumpUntil([&] { return (dropDown = fixer.Window(L"DuiComboDropDown")) != nullptr; }, 5000));
+    reader::ComPtr<IAccessible> list = reader::ClientOf(dropDown);
+    ASSERT_NE(list, nullptr) << "the drop-down answers no reader";
+    VARIANT role;
+    ASSERT_EQ(list->get_accRole(reader::Self(), &role), S_OK);
+    EXPECT_EQ(role.lVal, ROLE_SYSTEM_LIST);
+    std::vector<reader::Node> items = reader::Read(list.Get());
+    ASSERT_GE(items.size(), 2u);
+    RECT popup{};
+    GetWindowRect(dropDown, &popup);
+    for (const reader::Node& item : items) {
+        EXPECT_EQ(item.role, ROLE_SYSTEM_LISTITEM);
+        EXPECT_FALSE(item.name.empty());
+        EXPECT_FALSE(item.state & STATE_SYSTEM_INVISIBLE) << WideToUtf8(item.name);
+        RECT inside;
+        EXPECT_TRUE(!IsRectEmpty(&item.location) && IntersectRect(&inside, &item.location, &popup) &&
+                    EqualRect(&inside, &item.location))
+            << WideToUtf8(item.name) << " is not placed in the drop-down";
+    }
+    EXPECT_EQ(items[1].location.top, items[0].location.bottom);
+    EXPECT_TRUE(items[0].state & STATE_SYSTEM_SELECTED);
+    EXPECT_TRUE(items[0].state & STATE_SYSTEM_FOCUSED) << "the list opens on the selected item";
+    VARIANT focus;
+    ASSERT_EQ(list->get_accFocus(&focus), S_OK) << "no focus while the drop-down is open";
+    reader::ComPtr<IAccessible> focused;
+    ASSERT_EQ(focus.vt, VT_DISPATCH);
+    focus.pdispVal->QueryInterface(IID_PPV_ARGS(&focused));
+    VariantClear(&focus);
+    EXPECT_EQ(reader::NameOf(focused.Get()), items[0].name) << "the focus is not on the highlighted item";
+    PostMessageW(dropDown, WM_KEYDOWN, VK_DOWN, 1);  // the highlight moves: the reader hears the item
+    log.Pump(300);
+    const std::wstring second = items[1].name;
+    ASSERT_EQ(items[1].object->accDoDefaultAction(reader::Self()), S_OK);
+    ASSERT_TRUE(log.PumpUntil([&] { return !fixer.Window(L"DuiComboDropDown"); }, 5000)) << "the pick left it open";
+    EXPECT_EQ(Text(Find(log, page, L"版本", ROLE_SYSTEM_COMBOBOX).object.Get(), &IAccessible::get_accValue), second);
+    ASSERT_TRUE(Press(log, page, L"查看解决方案"));
+    ASSERT_TRUE(Await([] { return !Requests("/helper/solution").empty(); })) << "the choice was not confirmed";
+    EXPECT_EQ(QueryValue(Requests("/helper/solution").front(), "versionid"), "202");
+
+    // The program row's button, then the message box, read as a dialog.
+    ASSERT_TRUE(Press(log, page, L"开始下载", ROLE_SYSTEM_PUSHBUTTON, kProgramRow));
+    HWND box = fixer.AwaitWindow(kMessageWndClass, 60000);
+    ASSERT_NE(box, nullptr) << "the downloads ended without their message";
+    ExpectTheDownloads();
+    reader::ComPtr<IAccessible> dialog = reader::ClientOf(box);
+    ASSERT_EQ(dialog->get_accRole(reader::Self(), &role), S_OK);
+    EXPECT_EQ(role.lVal, ROLE_SYSTEM_DIALOG);
+    EXPECT_EQ(reader::NameOf(dialog.Get()), kNoticeTitle);
+    std::wstring message = Text(dialog.Get(), &IAccessible::get_accDescription);
+    EXPECT_FALSE(message.empty()) << "the box's text is not its description";
+    ASSERT_TRUE(Press(log, box, L"确定"));
+    ASSERT_TRUE(log.PumpUntil([&] { return !fixer.Window(kMessageWndClass); }, 5000)) << "the message stayed";
+    log.Pump(300);
+
+    for (const std::wstring& line : log.Lines()) printf("heard: %s\n", WideToUtf8(line).c_str());
+    EXPECT_TRUE(log.HeardInOrder({
+        L"state radio C盘瘦身",
+        L"value progress",
+        L"name text 检测完成",
+        L"show button 确定",
+        IsWindows8OrGreater() ? L"live text 检测完成" : L"alert text 检测完成",
+        L"focus button 确定",
+        L"focus item " + items[0].name,
+        L"focus item " + second,
+        L"focus combo 版本",  // the list closed
+        L"selection item " + second,
+        L"value combo 版本 = " + second,
+        L"dialog",
+    })) << "the reader did not hear the road in order";
+
+    // Leaving: the page and the landing page close as a reader presses them.
+    ASSERT_TRUE(Press(log, page, L"关闭"));
+    ASSERT_TRUE(log.PumpUntil([&] { return !fixer.Window(L"SolutionWnd"); }));
+    ASSERT_TRUE(Press(log, main, L"关闭"));
+    EXPECT_EQ(fixer.AwaitExit(), 0u);
 }
 
 }  // namespace

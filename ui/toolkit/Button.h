@@ -29,7 +29,6 @@ public:
     void SetHotTextColor(DWORD argb) { hotTextColor_ = argb; }
     UINT GetButtonState() const { return state_; }
 
-    bool IsInteractive() const override { return true; }
     bool Activate() override;
     void DoEvent(TEventUI& event) override;
     void SetEnabled(bool enabled = true) override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/toolkit/AccessibleWindow.h"
 #include "ui/toolkit/Attributes.h"
 #include "ui/toolkit/PaintManager.h"
 
@@ -32,6 +33,8 @@ bool CComboUI::SelectItem(int index, bool notify) {
     int old = current_;
     current_ = index;
     Invalidate();
+    if (CControlUI* item = GetItemAt(index)) NotifyReaders(item, EVENT_OBJECT_SELECTION);
+    NotifyReaders(this, EVENT_OBJECT_VALUECHANGE);
     if (notify && manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(index), old);
     return true;
 }

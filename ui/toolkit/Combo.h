@@ -29,6 +29,11 @@ public:
     void CloseDropDown();
     bool IsDroppedDown() const;
     HWND GetDropDownWindow() const;
+    // The item highlighted in the open drop-down; -1 when it is closed.
+    int GetDropDownHot() const;
+    // Where the open drop-down shows the item, in screen coordinates; false
+    // when it is closed (an empty rectangle) or the item is scrolled away.
+    bool GetDropDownItemRect(int index, RECT& screen) const;
     // Item height and the drop-down's size limit, for the drop-down window.
     int ItemHeight(int index) const;
     int DropDownHeight() const;
@@ -38,7 +43,6 @@ public:
     void RemoveAll() override;
     void SetPos(RECT rc) override;
     CControlUI* FindControlAt(POINT pt) override;
-    bool IsInteractive() const override { return true; }
     bool Activate() override;
     void DoEvent(TEventUI& event) override;
     void DoPaint(const Canvas& canvas, const RECT& clip) override;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "ui/toolkit/AccessibleWindow.h"
 #include "ui/toolkit/PaintManager.h"
 #include "ui/toolkit/TextLayout.h"
 
@@ -57,10 +58,23 @@ public:
         EnsureVisible(hot_);
         ShowWindow(hwnd_, SW_SHOW);
         SetFocus(hwnd_);
+        NotifyDropDownHighlight(combo_, hwnd_, hot_);  // readers land on the highlighted item
         return true;
     }
 
     HWND Hwnd() const { return hwnd_; }
+    int Hot() const { return hot_; }
+
+    // The item's place on the screen; false when it is out of sight.
+    bool ItemRect(int index, RECT& rc) const {
+        if (index < 0 || index >= combo_.GetCount() || !hwnd_) return false;
+        RECT client;
+        GetClientRect(hwnd_, &client);
+        int top = ItemTop(index) - scrollPos_;
+        rc = RECT{1, top, client.right - 1, top + combo_.ItemHeight(index)};
+        MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+        return top + combo_.ItemHeight(index) > 0 && top < client.bottom;
+    }
 
     void Close() {
         if (closing_ || !hwnd_) return;
@@ -127,6 +141,7 @@ private:
         hot_ = index;
         EnsureVisible(index);
         InvalidateRect(hwnd_, nullptr, FALSE);
+        NotifyDropDownHighlight(combo_, hwnd_, index);
     }
 
     void Pick(int index) {
@@ -162,6 +177,9 @@ private:
             case WM_KEYDOWN:
                 OnKey(static_cast<UINT>(wParam));
                 return true;
+            case WM_GETOBJECT:
+                return combo_.GetManager() &&
+                       combo_.GetManager()->GetAccessible().HandleDropDownObject(combo_, hwnd_, wParam, lParam, result);
             case WM_GETDLGCODE:
                 result = DLGC_WANTALLKEYS;
                 return true;
@@ -240,6 +258,12 @@ private:
 
 bool CComboUI::IsDroppedDown() const { return dropDown_ != nullptr; }
 HWND CComboUI::GetDropDownWindow() const { return dropDown_ ? dropDown_->Hwnd() : nullptr; }
+int CComboUI::GetDropDownHot() const { return dropDown_ ? dropDown_->Hot() : -1; }
+
+bool CComboUI::GetDropDownItemRect(int index, RECT& screen) const {
+    screen = RECT{};
+    return dropDown_ && dropDown_->ItemRect(index, screen);
+}
 
 bool CComboUI::ShowDropDown() {
     if (dropDown_ || !manager_ || !manager_->GetPaintWindow() || !IsEnabledInTree()) return false;

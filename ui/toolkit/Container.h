@@ -59,7 +59,7 @@ public:
     CControlUI* FindControlAt(POINT pt) override;
     void DoPaint(const Canvas& canvas, const RECT& clip) override;
     void DoEvent(TEventUI& event) override;
-    bool IsInteractive() const override { return IsScrollBarShown(); }
+    bool IsInteractive() const override { return IsScrollBarShown() || CControlUI::IsInteractive(); }
     void SetAttribute(std::wstring_view name, std::wstring_view value) override;
 
 protected:

@@ -1,7 +1,9 @@
 #include "ui/toolkit/Control.h"
 
+#include "ui/toolkit/AccessibleWindow.h"
 #include "ui/toolkit/Attributes.h"
 #include "ui/toolkit/Container.h"
+#include "ui/toolkit/Focus.h"
 #include "ui/toolkit/PaintManager.h"
 #include "ui/toolkit/TextLayout.h"
 
@@ -17,6 +19,7 @@ void CControlUI::SetText(std::wstring_view text) {
     if (text_ == text) return;
     text_ = text;
     Invalidate();
+    NotifyReaders(this, EVENT_OBJECT_NAMECHANGE);
 }
 
 void CControlUI::AddCustomAttribute(std::wstring_view name, std::wstring_view value) {
@@ -40,6 +43,7 @@ void CControlUI::RemoveCustomAttribute(std::wstring_view name) {
 void CControlUI::SetVisible(bool visible) {
     if (visible_ == visible) return;
     visible_ = visible;
+    NotifyReaders(this, visible ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE);  // before the focus comes or goes
     if (!visible && manager_) manager_->FocusMayLeave(this, this);
     NeedParentUpdate();
 }
@@ -55,6 +59,7 @@ void CControlUI::SetEnabled(bool enabled) {
     enabled_ = enabled;
     if (!enabled && manager_) manager_->FocusMayLeave(this, this);
     Invalidate();
+    NotifyReaders(this, EVENT_OBJECT_STATECHANGE);
 }
 
 bool CControlUI::IsEnabledInTree() const {
@@ -62,6 +67,8 @@ bool CControlUI::IsEnabledInTree() const {
         if (!c->enabled_) return false;
     return true;
 }
+
+bool CControlUI::IsInteractive() const { return Focus::IsFocusable(this); }
 
 bool CControlUI::IsFocused() const { return manager_ && manager_->GetFocus() == this; }
 

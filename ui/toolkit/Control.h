@@ -67,9 +67,9 @@ public:
     void SetMouseEnabled(bool enabled) { mouseEnabled_ = enabled; }
     bool IsFocused() const;
     void SetFocus();
-    // Takes part in input (buttons, options, combos, edits); elsewhere a
-    // press inside the caption area drags the window.
-    virtual bool IsInteractive() const { return false; }
+    // Takes part in input (the focusable kinds, see Focus::IsFocusable);
+    // elsewhere a press inside the caption area drags the window.
+    virtual bool IsInteractive() const;
 
     DWORD GetBkColor() const { return bkColor_; }
     void SetBkColor(DWORD argb);

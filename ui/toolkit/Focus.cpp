@@ -134,11 +134,14 @@ CControlUI* AccessKeyTarget(CControlUI* root, wchar_t key) {
     return nullptr;
 }
 
-bool TakesFocus(const CControlUI* control) {
-    if (!control || !control->IsVisibleInTree() || !control->IsEnabledInTree() || IsEmptyRect(control->GetPos()))
-        return false;
+bool IsFocusable(const CControlUI* control) {
     return dynamic_cast<const CButtonUI*>(control) || dynamic_cast<const CComboUI*>(control) ||
            dynamic_cast<const CRichEditUI*>(control);
+}
+
+bool TakesFocus(const CControlUI* control) {
+    return control && IsFocusable(control) && control->IsVisibleInTree() && control->IsEnabledInTree() &&
+           !IsEmptyRect(control->GetPos());
 }
 
 CControlUI* NextTabStop(CControlUI* root, CControlUI* from, bool forward) {

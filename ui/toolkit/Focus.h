@@ -11,7 +11,10 @@ class CControlUI;
 
 namespace Focus {
 
-// Buttons, options, combos and text entries that are enabled and visible.
+// The kinds of control that take the focus: buttons, options, combos and text
+// entries. The one definition; the mouse, Tab and readers all ask it.
+bool IsFocusable(const CControlUI* control);
+// A focusable control that is enabled, visible and placed.
 bool TakesFocus(const CControlUI* control);
 // The next tab stop after `from` (or the first when `from` is null) in layout
 // order, wrapping around; an option group is one stop, at its selected option.

@@ -1,13 +1,22 @@
 // CPaintManagerUI's input dispatch: mouse and keyboard messages become
 // events of the control under the mouse, the captured one or the focused one.
-// Tab, arrows, Enter and access keys (Alt+letter) are the focus's (Focus.cpp);
-// Alt+Down opens a combo here; Space and Enter go to the focused control.
+// Where each key goes:
+//   Tab, the arrows between options and rows, Enter for the default button,
+//     access keys (Alt+letter, or the letter): Focus.cpp;
+//   Alt+Down and Alt+Up open the focused combo: here;
+//   Space and Enter press the focused button, once per press: Button.cpp;
+//   Up, Down, F4, Space and Enter on a closed combo: Combo.cpp; every key in
+//     an open drop-down: ComboDropDown.cpp;
+//   Escape closes the window as its close button does: WindowImplBase.cpp;
+//   in a text entry the edit window takes the keys; Escape and Tab come back
+//     through CPaintManagerUI::TranslateMessage (PaintManager.cpp).
 #include "ui/toolkit/PaintManager.h"
 
 #include <windowsx.h>
 
 #include "ui/toolkit/Button.h"
 #include "ui/toolkit/Combo.h"
+#include "ui/toolkit/Focus.h"
 #include "ui/toolkit/RichEdit.h"
 
 namespace DuiLib {
@@ -55,7 +64,7 @@ void CPaintManagerUI::DispatchMouse(int type, WPARAM wParam, LPARAM lParam) {
             SetHot(control, pt);
             capture_ = control;
             ::SetCapture(hwnd_);
-            if (control->IsInteractive()) {
+            if (Focus::IsFocusable(control)) {
                 if (!dynamic_cast<CRichEditUI*>(control) && ::GetFocus() != hwnd_) ::SetFocus(hwnd_);
                 SetFocus(control);
             }

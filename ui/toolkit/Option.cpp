@@ -1,5 +1,6 @@
 #include "ui/toolkit/Option.h"
 
+#include "ui/toolkit/AccessibleWindow.h"
 #include "ui/toolkit/Attributes.h"
 #include "ui/toolkit/PaintManager.h"
 
@@ -35,6 +36,7 @@ void COptionUI::Selected(bool selected, bool notify) {
     if (selected_ == selected) return;
     selected_ = selected;
     Invalidate();
+    NotifyReaders(this, EVENT_OBJECT_STATECHANGE);
     // Last: the handler may act on the window.
     if (notify && manager_ && (selected || group_.empty())) manager_->SendNotify(this, DUI_MSGTYPE_SELECTCHANGED);
 }

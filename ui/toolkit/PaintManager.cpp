@@ -505,6 +505,10 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
                 UpdateShadow();
             }
             return false;
+        case WM_SETFOCUS:
+            // Back in this window (activated again, a drop-down closed): readers hear where the focus is.
+            if (focus_) NotifyFocusChanged(*this, focus_);
+            return false;
         case WM_MOUSEMOVE:
         case WM_MOUSELEAVE:
         case WM_LBUTTONDOWN:

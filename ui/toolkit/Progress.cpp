@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/toolkit/AccessibleWindow.h"
 #include "ui/toolkit/Attributes.h"
 #include "ui/toolkit/PaintManager.h"
 
@@ -25,6 +26,7 @@ void CProgressUI::SetValue(int value) {
     if (value == value_) return;
     value_ = value;
     Invalidate();
+    NotifyReaders(this, EVENT_OBJECT_VALUECHANGE);
 }
 
 void CProgressUI::SetForeImage(std::wstring_view description) {

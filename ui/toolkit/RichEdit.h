@@ -22,7 +22,6 @@ public:
     void SetLimitText(int limit);
     HWND GetHostWindow() const { return edit_; }
 
-    bool IsInteractive() const override { return true; }
     void DoInit() override;
     void DoEvent(TEventUI& event) override;
     void SetAttribute(std::wstring_view name, std::wstring_view value) override;

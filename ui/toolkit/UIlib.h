@@ -21,3 +21,4 @@
 #include "ui/toolkit/DialogBuilder.h"
 #include "ui/toolkit/WindowWnd.h"
 #include "ui/toolkit/WindowImplBase.h"
+#include "ui/toolkit/AccessibleWindow.h"

@@ -115,6 +115,18 @@ TEST_F(ReaderTest, MessageBoxReadsAndAnswersAndItsGoneButtonsSaySo) {
     test::Program host(test::DosPath(BOX_HOST_EXE), L"");
     HWND box = host.AwaitWindow(L"msgwnd");
     ASSERT_NE(box, nullptr);
+    // A dialog as the system's message box reads: its title the name, its text the description.
+    reader::ComPtr<IAccessible> dialog = reader::ClientOf(box);
+    ASSERT_NE(dialog, nullptr);
+    VARIANT role;
+    ASSERT_EQ(dialog->get_accRole(reader::Self(), &role), S_OK);
+    EXPECT_EQ(role.lVal, ROLE_SYSTEM_DIALOG);
+    EXPECT_EQ(reader::NameOf(dialog.Get()), L"提示");
+    BSTR description = nullptr;
+    ASSERT_EQ(dialog->get_accDescription(reader::Self(), &description), S_OK);
+    EXPECT_STREQ(description, L"已下载一个文件!");
+    SysFreeString(description);
+
     std::vector<Node> nodes = ReadUntil(box, [](const std::vector<Node>& n) { return n.size() >= 7; });
     std::vector<std::wstring> expected = {
         L"text 提示",

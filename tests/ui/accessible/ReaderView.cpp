@@ -18,6 +18,9 @@ const wchar_t* RoleWord(LONG role) {
         case ROLE_SYSTEM_PROPERTYPAGE: return L"page";
         case ROLE_SYSTEM_ANIMATION: return L"animation";
         case ROLE_SYSTEM_GROUPING: return L"group";
+        case ROLE_SYSTEM_DIALOG: return L"dialog";
+        case ROLE_SYSTEM_CLIENT: return L"client";
+        case ROLE_SYSTEM_WINDOW: return L"window";
         default: return L"?";
     }
 }
@@ -56,7 +59,77 @@ void ReadChildren(IAccessible* parent, int depth, std::vector<Node>& out) {
     }
 }
 
+EventLog* listening = nullptr;
+
+const wchar_t* EventWord(DWORD event) {
+    switch (event) {
+        case EVENT_OBJECT_FOCUS: return L"focus";
+        case EVENT_OBJECT_SELECTION: return L"selection";
+        case EVENT_OBJECT_STATECHANGE: return L"state";
+        case EVENT_OBJECT_VALUECHANGE: return L"value";
+        case EVENT_OBJECT_NAMECHANGE: return L"name";
+        case EVENT_OBJECT_SHOW: return L"show";
+        case 0x8019: return L"live";  // EVENT_OBJECT_LIVEREGIONCHANGED
+        case EVENT_SYSTEM_ALERT: return L"alert";
+        case EVENT_SYSTEM_DIALOGSTART: return L"dialog";
+        default: return nullptr;
+    }
+}
+
 }  // namespace
+
+EventLog::EventLog(DWORD process) {
+    listening = this;
+    hook_ = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, OnEvent, process, 0, WINEVENT_OUTOFCONTEXT);
+}
+
+EventLog::~EventLog() {
+    if (hook_) UnhookWinEvent(hook_);
+    listening = nullptr;
+}
+
+void EventLog::Pump(DWORD ms) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+bool EventLog::HeardInOrder(const std::vector<std::wstring>& expected) const {
+    size_t next = 0;
+    for (const std::wstring& line : lines_)
+        if (next < expected.size() && line.starts_with(expected[next])) ++next;
+    return next == expected.size();
+}
+
+void CALLBACK EventLog::OnEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+    const wchar_t* word = EventWord(event);
+    // The system's own objects (caret, frames, cursor) are not what the program says.
+    bool window = event == EVENT_SYSTEM_DIALOGSTART || event == EVENT_SYSTEM_ALERT;
+    if (!listening || !word || (object != OBJID_CLIENT && !window)) return;
+    // Its place first: reading it below lets the next events in, each reading on its own line.
+    EventLog* log = listening;
+    size_t slot = log->lines_.size();
+    log->lines_.emplace_back();
+    ComPtr<IAccessible> found;
+    VARIANT id;
+    VariantInit(&id);
+    std::wstring line = word;
+    if (SUCCEEDED(AccessibleObjectFromEvent(hwnd, static_cast<DWORD>(object), static_cast<DWORD>(child), &found, &id)) &&
+        found) {
+        VARIANT role;
+        BSTR name = nullptr, value = nullptr;
+        if (SUCCEEDED(found->get_accRole(id, &role)) && role.vt == VT_I4) line += std::wstring(L" ") + RoleWord(role.lVal);
+        if (found->get_accName(id, &name) == S_OK && name) line += std::wstring(L" ") + name;
+        if (event == EVENT_OBJECT_VALUECHANGE && found->get_accValue(id, &value) == S_OK && value)
+            line += std::wstring(L" = ") + value;
+        SysFreeString(name);
+        SysFreeString(value);
+    }
+    VariantClear(&id);
+    if (listening == log) log->lines_[slot] = line;
+}
 
 VARIANT Self() {
     VARIANT self;
