@@ -464,7 +464,14 @@ TEST_F(Scale, LandingPageLooksAsItsReference) {
     CPaintManagerUI& manager = window.GetPaintManager();
     Snapshot drawn;
     ASSERT_TRUE(manager.RenderToPixels(drawn.pixels, drawn.width, drawn.height));
-    std::wstring file = std::wstring(UI_REFERENCE_DIR) + L"\\landing-" + std::to_wstring(dpi) + L".png";
+    // Each flavour has its own pictures: 64-bit GDI+ rounds scaled images differently.
+#ifdef _WIN64
+    const wchar_t* flavour = L"-x64";
+#else
+    const wchar_t* flavour = L"";
+#endif
+    std::wstring file =
+        std::wstring(UI_REFERENCE_DIR) + L"\\landing-" + std::to_wstring(dpi) + flavour + L".png";
     const char* capture = std::getenv("VANTORO_CAPTURE_REFERENCE");
     if (capture && *capture == '1') {
         ASSERT_TRUE(SaveSnapshotPng(drawn, file));

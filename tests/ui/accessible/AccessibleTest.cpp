@@ -216,7 +216,9 @@ TEST_F(AccessibleTest, ChildIdsOfEveryVariantTypeAndIdentitiesAsTheInterfacesHav
         {Typed(VT_I2), E_INVALIDARG}, {Typed(VT_DISPATCH), E_INVALIDARG}};
     for (const auto& [child, result] : cases) {
         EXPECT_EQ(ok->get_accRole(child, &role), result) << "variant type " << child.vt;
-        if (result == S_OK) EXPECT_EQ(role.lVal, ROLE_SYSTEM_PUSHBUTTON);
+        if (result == S_OK) {
+            EXPECT_EQ(role.lVal, ROLE_SYSTEM_PUSHBUTTON);
+        }
     }
     ASSERT_EQ(client->get_accRole(Child(IdOf(L"okbtn")), &role), S_OK);
     EXPECT_EQ(role.lVal, ROLE_SYSTEM_PUSHBUTTON);
