@@ -7,8 +7,10 @@
 #include <exception>
 
 #include "crash/CrashContext.h"
+#include "crash/SymbolHandler.h"
 #include "net/Deployment.h"
 #include "platform/Path.h"
+#include "platform/StartupTrace.h"
 #include "platform/UniqueHandle.h"
 
 namespace Crash {
@@ -132,6 +134,8 @@ std::wstring WriteReport(Crashed& crashed, const std::wstring& logPath, const st
                               ERROR_NOT_ENOUGH_MEMORY);
     HANDLE process = crashed.process.Get();
     SuspendThread(crashed.thread.Get());
+    SymbolHandler symbols(process, SymbolSearchPath(deployment::SymbolServer()));
+    TraceStartup("dumper: symbols ready");
     crash->process = process;
     crash->thread = crashed.thread.Get();
     crash->traceLength = 0;
@@ -145,13 +149,16 @@ std::wstring WriteReport(Crashed& crashed, const std::wstring& logPath, const st
         if (Read(process, pointers[0], &code, sizeof(code)) && code != 0) crashed.exceptionCode = code;
         StartWalk(*crash, &context);
         crash->scratch = VirtualAllocEx(process, nullptr, 16, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-        if (!BuildStackTrace(*crash, SymbolSearchPath(deployment::SymbolServer()))) traceError = GetLastError();
+        if (symbols.Started()) BuildStackTrace(*crash);
+        else traceError = symbols.Error();
         if (crash->scratch) VirtualFreeEx(process, crash->scratch, 0, MEM_RELEASE);
     } else {
         traceError = GetLastError();
     }
     std::wstring log = WriteLog(*crash, logPath, traceError);
+    TraceStartup("dumper: trace written");
     std::wstring dump = WriteDump(process, crashed, dumpPath);
+    TraceStartup("dumper: minidump written");
     written = log.starts_with(L"Stack trace written") || dump.starts_with(L"Minidump written");
     ResumeThread(crashed.thread.Get());
     return (log + dump).substr(0, kReportChars);
@@ -183,6 +190,7 @@ void PackReport(const std::wstring& folder, const std::wstring& name, const std:
 }
 
 void Analyse(Job& job) {
+    TraceStartup("dumper: analysis started");
     Crashed crashed;
     crashed.processId = wcstoul(job.arguments.processId.c_str(), nullptr, 10);
     crashed.threadId = wcstoul(job.arguments.threadId.c_str(), nullptr, 10);
@@ -196,11 +204,13 @@ void Analyse(Job& job) {
                                                : RefusedReport(GetLastError());
     job.outcome.archiveName = stamp + L".7z";
     PackReport(folder, job.outcome.archiveName, logPath, dumpPath);
+    TraceStartup("dumper: archive packed");
     // A crash must not look like a clean exit to whoever waits on it.
     if (crashed.process && TerminateProcess(crashed.process.Get(), crashed.exceptionCode)) {
         job.outcome.exceptionCode = crashed.exceptionCode;
         g_reported = written;
     }
+    TraceStartup("dumper: process ended");
     job.outcome.reportText = report;
     SetEvent(ReleasedEvent());
     SendMessageW(job.window, kAnalysisDone, report.empty() ? 0 : 1, reinterpret_cast<LPARAM>(&job.outcome));

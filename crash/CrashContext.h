@@ -36,8 +36,8 @@ void StartWalk(CrashContext& crash, CONTEXT* context);
 //   >NN: 0xaddress [module+0xoffset] name (parameter = value, ...) at file:line
 // where the address is the function's (the frame's own without a name), the
 // offset is that of the faulting instruction or, for callers, of the call,
-// and a frame without a name ends with "?". False when the symbol handler
-// could not start.
-bool BuildStackTrace(CrashContext& crash, const std::wstring& symbolPath);
+// and a frame without a name ends with "?". Needs a SymbolHandler started
+// for crash.process.
+void BuildStackTrace(CrashContext& crash);
 
 }  // namespace Crash

@@ -400,9 +400,7 @@ void StartWalk(CrashContext& crash, CONTEXT* context) {
 #endif
 }
 
-bool BuildStackTrace(CrashContext& crash, const std::wstring& symbolPath) {
-    SymSetOptions(SymGetOptions() | SYMOPT_LOAD_LINES | SYMOPT_UNDNAME);
-    if (!SymInitializeW(crash.process, symbolPath.c_str(), TRUE)) return false;
+void BuildStackTrace(CrashContext& crash) {
     alignas(SYMBOL_INFOW) unsigned char buffer[600] = {};
     auto* symbol = reinterpret_cast<SYMBOL_INFOW*>(buffer);
     AppendTraceFormat(crash, L"Modules (base, size, version, build id, path):\n");
@@ -421,8 +419,6 @@ bool BuildStackTrace(CrashContext& crash, const std::wstring& symbolPath) {
         stackPointer = crash.stackFrame.AddrStack.Offset;
         AppendFrame(crash, n, symbol);
     }
-    SymCleanup(crash.process);
-    return true;
 }
 
 }  // namespace Crash

@@ -1,5 +1,6 @@
-// Marks along Fixer's start-up for scripts/bench-startup.sh, which reads them
-// from the debugger output:
+// Marks along Fixer's start-up for scripts/bench-startup.sh, and along
+// Dumper's analysis for scripts/bench-crash.sh, which read them from the
+// debugger output:
 //   TraceStartup("COM and OLE started");   // "trace: COM and OLE started"
 // Only a test build (VANTORO_ENV_OVERRIDES) started with VANTORO_STARTUP_TRACE
 // set writes them; a shipped build reads no environment and writes nothing.

@@ -4,16 +4,96 @@
 // then the 50 MiB case again with the program stripped, as the setup ships it.
 //   CrashBench <folder of crash_program_o2.exe, crash_program_stripped.exe and dumper_stand_in.exe>
 //              <7za.exe> <work folder> [rounds]
-// The phases say where the time goes: the hand-off up to Dumper's start, the
-// trace, minidump and packing up to the archive, then ending the process.
+// The phases say where the time goes: the hand-off up to Dumper's start, then
+// the analysis's own steps, from the "trace: dumper: " marks a test build
+// started with VANTORO_STARTUP_TRACE writes to the debugger output (read here
+// as a debug-output monitor does), up to the notification.
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
+
+double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart) / double(frequency.QuadPart);
+}
+
+// Dumper's marks, in the order the analysis writes them; each phase ends at its mark.
+const char* const kMarks[] = {"dumper: analysis started", "dumper: symbols ready", "dumper: trace written",
+                              "dumper: minidump written", "dumper: archive packed", "dumper: process ended"};
+constexpr size_t kMarkCount = std::size(kMarks);
+
+// When each "trace: " line reached the shared buffer of debug-output
+// monitors, from whichever process: one Dumper runs at a time.
+class MarkMonitor {
+public:
+    ~MarkMonitor() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (view_) UnmapViewOfFile(view_);
+        for (HANDLE h : {mutex_, bufferReady_, dataReady_, mapping_})
+            if (h) CloseHandle(h);
+    }
+    bool Start() {
+        mutex_ = CreateMutexW(nullptr, FALSE, L"DBWinMutex");
+        bufferReady_ = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY");
+        dataReady_ = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
+        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER");
+        if (!mutex_ || !bufferReady_ || !dataReady_ || !mapping_) return false;
+        view_ = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 4096);
+        if (!view_) return false;
+        thread_ = std::thread([this] { Run(); });
+        return true;
+    }
+    void Clear() {
+        std::lock_guard lock(lock_);
+        seen_.clear();
+    }
+    // When the mark was seen, or 0.
+    double SeenAt(const char* mark) {
+        std::lock_guard lock(lock_);
+        auto found = seen_.find(mark);
+        return found == seen_.end() ? 0 : found->second;
+    }
+
+private:
+    void Run() {
+        SetEvent(bufferReady_);
+        while (!stop_) {
+            if (WaitForSingleObject(dataReady_, 50) != WAIT_OBJECT_0) continue;
+            double now = Now();
+            const char* text = static_cast<const char*>(view_) + sizeof(DWORD);
+            std::string line(text, strnlen(text, 4096 - sizeof(DWORD)));
+            if (line.rfind("trace: ", 0) == 0) {
+                std::lock_guard lock(lock_);
+                seen_.emplace(line.substr(7, line.find_last_not_of("\r\n") - 6), now);
+            }
+            SetEvent(bufferReady_);
+        }
+    }
+
+    HANDLE mutex_ = nullptr, bufferReady_ = nullptr, dataReady_ = nullptr, mapping_ = nullptr;
+    void* view_ = nullptr;
+    std::atomic<bool> stop_{false};
+    std::mutex lock_;
+    std::map<std::string, double> seen_;
+    std::thread thread_;
+};
 
 unsigned long long ReadNumbers(const std::wstring& path, unsigned long long* second = nullptr) {
     unsigned long long first = 0, other = 0;
@@ -50,13 +130,32 @@ void RemoveFolder(const std::wstring& folder) {
 
 struct Round {
     double toDumper = 0, toArchive = 0, toMessage = 0;  // seconds from the fault
+    double phase[kMarkCount] = {};  // each up to its mark, from the previous one (the first from Dumper's start)
     unsigned long long archiveBytes = 0;
     bool ok = false;
 };
 
 double Seconds(unsigned long long from, unsigned long long to) { return to >= from ? (to - from) / 1e7 : -1; }
 
-Round CrashOnce(const std::wstring& bin, const wchar_t* crasher, const std::wstring& sevenZa,
+// The phases from the marks; false when one is missing.
+bool Split(MarkMonitor& monitor, double dumperStartedAgo, Round& round) {
+    double previous = Now() - dumperStartedAgo;
+    for (size_t i = 0; i < kMarkCount; ++i) {
+        double at = monitor.SeenAt(kMarks[i]);
+        if (!at) return false;
+        round.phase[i] = at - previous;
+        previous = at;
+    }
+    return true;
+}
+
+unsigned long long FileTimeNow() {
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    return (unsigned long long)now.dwHighDateTime << 32 | now.dwLowDateTime;
+}
+
+Round CrashOnce(MarkMonitor& monitor, const std::wstring& bin, const wchar_t* crasher, const std::wstring& sevenZa,
                 const std::wstring& folder, const wchar_t* kind) {
     RemoveFolder(folder);
     CreateDirectoryW(folder.c_str(), nullptr);
@@ -69,6 +168,8 @@ Round CrashOnce(const std::wstring& bin, const wchar_t* crasher, const std::wstr
     std::wstring clock = folder + L"\\clock.txt", times = folder + L"\\times.txt";
     SetEnvironmentVariableW(L"VANTORO_CRASH_CLOCK", clock.c_str());
     SetEnvironmentVariableW(L"VANTORO_CRASH_TIMES", times.c_str());
+    SetEnvironmentVariableW(L"VANTORO_STARTUP_TRACE", L"1");
+    monitor.Clear();
     std::wstring line = L"\"" + program + L"\" " + kind;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -83,6 +184,10 @@ Round CrashOnce(const std::wstring& bin, const wchar_t* crasher, const std::wstr
     for (int i = 0; i < 600 && !(started = ReadNumbers(times, &done)); ++i) Sleep(50);
     unsigned long long crashed = ReadNumbers(clock), written = 0;
     if (!crashed || !started || !FindArchive(folder, &written, &round.archiveBytes)) return round;
+    if (!Split(monitor, Seconds(started, FileTimeNow()), round)) {
+        printf("  no marks from Dumper: is it a test build?\n");
+        return round;
+    }
     round.toDumper = Seconds(crashed, started);
     round.toArchive = Seconds(crashed, written);
     round.toMessage = Seconds(crashed, done);
@@ -95,28 +200,41 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-bool Measure(const std::wstring& bin, const wchar_t* crasher, const std::wstring& sevenZa, const std::wstring& work,
-             const wchar_t* kind, const char* what, double goal, int rounds) {
-    std::vector<double> toDumper, toArchive, toMessage;
+// The phases as printed: the step each mark ends.
+const char* const kPhaseNames[] = {"Dumper's start", "symbol init", "walk + lookups", "minidump", "7-Zip",
+                                   "ending the process"};
+
+void PrintSplit(const char* lead, double toDumper, const double* phase, double toMessage) {
+    printf("%shand-off %.3f s", lead, toDumper);
+    for (size_t i = 0; i < kMarkCount; ++i) printf(", %s %.3f s", kPhaseNames[i], phase[i]);
+    printf(", to the message %.3f s\n", toMessage);
+}
+
+bool Measure(MarkMonitor& monitor, const std::wstring& bin, const wchar_t* crasher, const std::wstring& sevenZa,
+             const std::wstring& work, const wchar_t* kind, const char* what, double goal, int rounds) {
+    std::vector<double> toDumper, toArchive, toMessage, phases[kMarkCount];
     unsigned long long archiveBytes = 0;
     for (int i = 0; i < rounds; ++i) {
-        Round r = CrashOnce(bin, crasher, sevenZa, work + L"\\" + kind + L"-" + std::to_wstring(i), kind);
+        Round r = CrashOnce(monitor, bin, crasher, sevenZa, work + L"\\" + kind + L"-" + std::to_wstring(i), kind);
         if (!r.ok) {
             printf("%s: round %d left no report\n", what, i + 1);
             return false;
         }
-        printf("  %s round %d: Dumper started %.3f s, archive %.3f s, message %.3f s\n", what, i + 1, r.toDumper,
-               r.toArchive, r.toMessage);
+        printf("  %s round %d: archive %.3f s; ", what, i + 1, r.toArchive);
+        PrintSplit("", r.toDumper, r.phase, r.toMessage - r.toArchive);
         toDumper.push_back(r.toDumper);
         toArchive.push_back(r.toArchive);
         toMessage.push_back(r.toMessage);
+        for (size_t p = 0; p < kMarkCount; ++p) phases[p].push_back(r.phase[p]);
         archiveBytes = r.archiveBytes;
     }
-    printf("%s, median of %d: to the archive %.3f s, to message 1125 %.3f s "
-           "(hand-off to Dumper's start %.3f s, trace + minidump + 7-Zip %.3f s, ending the process %.3f s); "
-           "archive %llu bytes; goal to the archive under %.0f s: %s\n",
-           what, rounds, Median(toArchive), Median(toMessage), Median(toDumper), Median(toArchive) - Median(toDumper),
-           Median(toMessage) - Median(toArchive), archiveBytes, goal, Median(toArchive) < goal ? "met" : "MISSED");
+    double medians[kMarkCount];
+    for (size_t p = 0; p < kMarkCount; ++p) medians[p] = Median(phases[p]);
+    printf("%s, median of %d: to the archive %.3f s, to message 1125 %.3f s; archive %llu bytes; "
+           "goal to the archive under %.0f s: %s\n",
+           what, rounds, Median(toArchive), Median(toMessage), archiveBytes, goal,
+           Median(toArchive) < goal ? "met" : "MISSED");
+    PrintSplit("  split (medians): ", Median(toDumper), medians, Median(toMessage) - Median(toArchive));
     return true;
 }
 
@@ -129,10 +247,15 @@ int wmain(int argc, wchar_t** argv) {
     }
     int rounds = argc > 4 ? std::max(1, _wtoi(argv[4])) : 5;
     CreateDirectoryW(argv[3], nullptr);
+    MarkMonitor monitor;
+    if (!monitor.Start()) {
+        fprintf(stderr, "cannot read the debugger output\n");
+        return 1;
+    }
     const wchar_t* symbols = L"crash_program_o2.exe";
-    bool ok = Measure(argv[1], symbols, argv[2], argv[3], L"bulk", "crash holding 50 MiB", 2, rounds);
-    ok = Measure(argv[1], symbols, argv[2], argv[3], L"overflow", "stack overflow", 3, rounds) && ok;
-    ok = Measure(argv[1], L"crash_program_stripped.exe", argv[2], argv[3], L"bulk",
+    bool ok = Measure(monitor, argv[1], symbols, argv[2], argv[3], L"bulk", "crash holding 50 MiB", 2, rounds);
+    ok = Measure(monitor, argv[1], symbols, argv[2], argv[3], L"overflow", "stack overflow", 3, rounds) && ok;
+    ok = Measure(monitor, argv[1], L"crash_program_stripped.exe", argv[2], argv[3], L"bulk",
                  "stripped program, crash holding 50 MiB", 2, rounds) && ok;
     return ok ? 0 : 1;
 }

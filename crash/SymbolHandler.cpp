@@ -1,0 +1,20 @@
+#include "crash/SymbolHandler.h"
+
+#include <dbghelp.h>
+
+namespace Crash {
+
+SymbolHandler::SymbolHandler(HANDLE process, const std::wstring& searchPath) : process_(process) {
+    SymSetOptions(SymGetOptions() | SYMOPT_LOAD_LINES | SYMOPT_UNDNAME | SYMOPT_DEFERRED_LOADS);
+    error_ = ERROR_SUCCESS;
+    if (!SymInitializeW(process, searchPath.c_str(), TRUE)) {
+        DWORD error = GetLastError();
+        error_ = error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;  // still reads as not started
+    }
+}
+
+SymbolHandler::~SymbolHandler() {
+    if (Started()) SymCleanup(process_);
+}
+
+}  // namespace Crash
