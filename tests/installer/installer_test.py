@@ -231,15 +231,15 @@ def function_rva(program, name):
 
 
 class SupportService:
-    """The reference service on a port of its own, with a symbol store made
-    from the programs as linked."""
+    """The reference service on a port of its own, in folder, with a symbol
+    store made from the programs as linked."""
 
-    def __init__(self):
-        shutil.rmtree(SUPPORT, ignore_errors=True)
-        self.store = os.path.join(SUPPORT, "symbols")
-        subprocess.run([SYMBOL_STORE, self.store] + UNSTRIPPED, check=True, capture_output=True, timeout=120)
-        port_file = os.path.join(SUPPORT, "port")
-        self.process = subprocess.Popen([SERVICE_BIN, "--port", "0", "--data", os.path.join(SUPPORT, "data"),
+    def __init__(self, programs=UNSTRIPPED, folder=SUPPORT):
+        shutil.rmtree(folder, ignore_errors=True)
+        self.store = os.path.join(folder, "symbols")
+        subprocess.run([SYMBOL_STORE, self.store] + programs, check=True, capture_output=True, timeout=120)
+        port_file = os.path.join(folder, "port")
+        self.process = subprocess.Popen([SERVICE_BIN, "--port", "0", "--data", os.path.join(folder, "data"),
                                          "--port-file", port_file, "--symbols", self.store],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 30
@@ -433,6 +433,13 @@ class SetupLifeCycle(unittest.TestCase):
             self.assertIsNotNone(link, dom)
             with open(archive, "rb") as f:
                 self.assertEqual(service.get(link.group(1)), f.read())
+        finally:
+            service.stop()
+        # A store that lacks this build shows the frames as reported, and says so.
+        service = SupportService(UNSTRIPPED[1:], SUPPORT + "-other-builds")
+        try:
+            page = service.get("/support/reports/" + service.upload(archive)).decode("utf-8")
+            self.assertRegex(page, r'<p class="note">Vantoro\.exe build [0-9A-F]+ is not in the symbol store')
         finally:
             service.stop()
         os.remove(archive)
