@@ -6,8 +6,8 @@ program and the uninstaller it writes signed), a renamed setup run over it as
 an upgrade (first failing on a locked file, then asked for another folder),
 Vantoro.exe started from the shortcut against the reference service, the
 installed (stripped) program crashed and its report resolved on the support
-pages of a service holding that build's symbol store, and the silent
-uninstall while it runs. The steps build on each other and run in order."""
+pages of a service holding that build's symbol store (and noted as missing
+by one whose store lacks it), and the silent uninstall while it runs. The steps build on each other and run in order."""
 import hashlib
 import json
 import os
