@@ -471,11 +471,12 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     switch (uMsg) {
         case WM_PAINT: {
             UpdateLayout();  // before BeginPaint, so what layout invalidates is painted now
+            static bool painted = false;
+            if (!painted) TraceStartup("first paint laid out");
             {
                 PaintScope paint(hwnd_);
                 if (!IsEmptyRect(paint.Area())) Render(paint.Get(), paint.Area());
             }
-            static bool painted = false;
             if (!std::exchange(painted, true)) TraceStartup("first paint done");
             // The shadow costs a layered window; it waits until the window itself is on screen.
             if (!std::exchange(painted_, true)) UpdateShadow();
