@@ -155,10 +155,13 @@ void StartupExchange::RunOwnThread() {
     } catch (...) {
     }
     if (WaitForSingleObject(stop_.Get(), 0) == WAIT_OBJECT_0) return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!endReached_) step_ = Step::NotStarted;
-    handOver_ = true;
-    if (owner_) PostMessageW(owner_, kEnded, 0, 0);
+    try {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!endReached_) step_ = Step::NotStarted;
+        handOver_ = true;
+        if (owner_) PostMessageW(owner_, kEnded, 0, 0);
+    } catch (...) {
+    }
 }
 
 // Until the exchange reaches its end or the owner goes away.
