@@ -80,14 +80,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (FAILED(CoInitialize(nullptr))) return kExitOtherInstance;
     OleInitialize(nullptr);
     TraceStartup("COM and OLE started");
+    // Made before the layout: its start-up exchange runs while the window is built.
+    std::unique_ptr<MainWindow> window(new (std::nothrow) MainWindow);
+    if (!window) return kExitNoWindow;
     CPaintManagerUI::SetInstance(instance);
     RegisterLayoutArchive(CPaintManagerUI::GetResourceDll());
     TraceStartup("layout archive registered");
 
-    MainWindow* window = new (std::nothrow) MainWindow;
-    if (!window) return kExitNoWindow;
     RunMainWindow(*window);
-    delete window;
+    window.reset();
 
     CPaintManagerUI::ReleaseResources();
     OleUninitialize();

@@ -53,7 +53,7 @@ int HttpSession::Get(const std::string& path, HWND window, UINT doneMessage) {
 int HttpSession::Get(const std::string& path, const http::Parameters& parameters, HWND window, UINT doneMessage) {
     http::Parameters all = DefaultParameters();
     all.Append(parameters);
-    return Enqueue(baseUrl + path, std::move(all), window, doneMessage);
+    return Enqueue(BaseUrl() + path, std::move(all), window, doneMessage);
 }
 
 int HttpSession::GetUrl(const std::string& url, HWND window, UINT doneMessage) {

@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 
+#include <mutex>
 #include <string>
 
 #include "net/http/Parameters.h"
@@ -18,14 +19,22 @@ public:
     virtual ~HttpSessionBase() = default;
 
     void SetProduct(std::string value) { product = std::move(value); }
-    void SetBaseUrl(std::string value) { baseUrl = std::move(value); }
-    const std::string& BaseUrl() const { return baseUrl; }
+    // Any thread: the start-up exchange may move the base while a window sends.
+    void SetBaseUrl(std::string value) {
+        std::lock_guard<std::mutex> lock(baseUrlMutex);
+        baseUrl = std::move(value);
+    }
+    std::string BaseUrl() const {
+        std::lock_guard<std::mutex> lock(baseUrlMutex);
+        return baseUrl;
+    }
     // Reads exeName, system and version; call once, after SetProduct.
     void Initialise();
     // "version", "system", "product", "exeName", "64bit", in that order.
     http::Parameters DefaultParameters() const;
 
 protected:
+    mutable std::mutex baseUrlMutex;
     std::string baseUrl;   // no trailing "/": paths start with one
     std::string product;   // UTF-8
     std::string exeName;   // UTF-8

@@ -73,6 +73,8 @@ std::wstring CustomerServiceLink(int featureIndex, const ServerConfig& config) {
 MainWindow::MainWindow(MainWindowHooks given) : hooks(std::move(given)) {
     if (!hooks.openCheck) hooks.openCheck = RunCheck;
     if (!hooks.openLink) hooks.openLink = OpenWebAddress;
+    // The exchange needs no window until its end, so it overlaps the layout's build.
+    exchange.StartEarly();
 }
 
 MainWindow::~MainWindow() { AppConfig::Instance().SetFirstRun(false); }
@@ -81,7 +83,7 @@ void MainWindow::InitWindow() {
     featureIndex = 0;
     // An elevated window otherwise drops WM_COMMAND from unelevated senders.
     SetMessageFilter(WM_COMMAND, true);
-    exchange.Start(m_hWnd);
+    exchange.Attach(m_hWnd);
     SetIcon(m_hWnd, ICON_BIG, SM_CXICON);
     SetIcon(m_hWnd, ICON_SMALL, SM_CXSMICON);
 }

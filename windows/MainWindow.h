@@ -1,7 +1,8 @@
 // Fixer's landing page: four repair features picked with the options at the
 // top, the button that runs the chosen feature's check modally, and the link
-// to the customer-service chat. Behind the page it receives the start-up
-// exchange's answers and the activation (1173) that a second Fixer sends.
+// to the customer-service chat. The start-up exchange starts with the object
+// (make it before the rest of the start-up) and ends on the window; behind
+// the page it also receives the activation (1173) that a second Fixer sends.
 //
 //   auto* window = new MainWindow;
 //   window->Create(nullptr, L"Vantoro", 0x10CF0000, WS_EX_ACCEPTFILES);

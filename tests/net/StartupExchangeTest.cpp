@@ -88,7 +88,9 @@ protected:
         Answering(
             L"okbtn",
             [&] {
-                exchange.Start(window.Hwnd());
+                exchange.StartEarly();  // as the product does, before its window exists
+                Pump(50);
+                exchange.Attach(window.Hwnd());
                 for (int i = 0; i < 1000 && !exchange.Finished(); ++i) Pump(20);
                 EXPECT_TRUE(exchange.Finished()) << "the exchange did not end";
                 Pump(300);  // a request sent twice would show in the log by now
@@ -262,6 +264,20 @@ TEST_F(StartupExchangeTest, ConfigurationOfAnyShapeIsKeptWithoutNoticeAndNotJson
     SetFault(Fault("/helper/config", 500));
     Run(config);
     EXPECT_TRUE(config.Document().isArray());
+}
+
+TEST_F(StartupExchangeTest, EarlyExchangeKeepsItsEndUntilTheWindowIsGiven) {
+    StartupExchange exchange(config);
+    ExchangeWindow window(exchange);
+    exchange.StartEarly();
+    for (int i = 0; i < 250 && RequestLog().size() < 2; ++i) Pump(20);
+    Pump(300);
+    EXPECT_FALSE(exchange.Finished());
+    EXPECT_FALSE(config.Received()) << "the configuration is the window thread's";
+    exchange.Attach(window.Hwnd());
+    for (int i = 0; i < 500 && !exchange.Finished(); ++i) Pump(20);
+    EXPECT_TRUE(config.Received());
+    EXPECT_EQ(LoggedPaths(), (Paths{"/helper/ping", "/helper/config"}));
 }
 
 TEST_F(StartupExchangeTest, EachStepRunsOnceAndAnswersOutOfTurnAreIgnored) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "UiTestSupport.h"
@@ -152,6 +153,20 @@ int CountNear(const Snapshot& shot, const RECT& rc, DWORD color, int tolerance) 
         for (int x = rc.left; x < rc.right; ++x)
             if (Near(shot.At(x, y), color, tolerance)) ++n;
     return n;
+}
+
+BOOL CALLBACK CountShadow(HWND window, LPARAM counter) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (IsWindowVisible(window) && std::wstring(name) == L"DuiShadow") ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
+// The drop shadows this thread's windows show.
+int VisibleShadows() {
+    int count = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountShadow, reinterpret_cast<LPARAM>(&count));
+    return count;
 }
 
 }  // namespace
@@ -309,11 +324,12 @@ TEST(Render, FocusMarkShowsAfterTabOnBlueAndOnWhiteAndHidesAtAPress) {
 
 // In high contrast the window paints in the system's colours: surfaces and
 // their text, a button's face, outline and text (its picture gone), the
-// disabled text, the picked option as a selection; the focus mark stays.
+// disabled text, the picked option as a selection; the focus mark stays, the
+// drop shadow goes.
 // It follows the mode when the system announces it, both ways.
 TEST(Render, HighContrastPaintsInTheSystemColours) {
     ASSERT_TRUE(uitest::UseOwnArchive());
-    TestWindow w(LR"(<Window size="300,200"><Font id="0" name="微软雅黑" size="16" bold="true" default="true"/>
+    TestWindow w(LR"(<Window size="300,200" shadowsize="8"><Font id="0" name="微软雅黑" size="16" bold="true" default="true"/>
       <VerticalLayout bkcolor="#FFFFFFFF" inset="10,10,10,10" childpadding="6">
         <Label name="band" height="30" bkcolor="#FF0082F9" text="正在下载" textcolor="#FFFFFFFF"/>
         <Button name="fix" width="130" height="36" text="立即修复" textcolor="#FFFFFFFF" normalimage="img1/btn1.png"/>
@@ -331,6 +347,7 @@ TEST(Render, HighContrastPaintsInTheSystemColours) {
     Snapshot shot;
     shoot(shot);
     ASSERT_EQ(shot.At(rect(L"band").left + 2, rect(L"band").top + 2) & 0xFFFFFF, 0x0082F9u);
+    EXPECT_EQ(VisibleShadows(), 1);
     {
         using Hc = uitest::SimulatedHighContrast;
         Hc contrast;
@@ -366,10 +383,12 @@ TEST(Render, HighContrastPaintsInTheSystemColours) {
         EXPECT_EQ(shot.At(fix.left, middle), argb(Hc::kButtonText)) << "the button's outline";
         EXPECT_EQ(shot.At(fix.left + 1, middle), argb(Hc::kWindowText)) << "the focus mark";
         EXPECT_EQ(shot.At(fix.left + 2, middle), argb(Hc::kWindow)) << "the focus mark";
+        EXPECT_EQ(VisibleShadows(), 0) << "no drop shadow";
     }
     SendMessageW(w.GetHWND(), WM_SYSCOLORCHANGE, 0, 0);
     shoot(shot);
     EXPECT_EQ(shot.At(rect(L"band").left + 2, rect(L"band").top + 2) & 0xFFFFFF, 0x0082F9u) << "back to the layout's";
+    EXPECT_EQ(VisibleShadows(), 1);
     DestroyWindow(w.GetHWND());
 }
 

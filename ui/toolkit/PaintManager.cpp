@@ -9,6 +9,7 @@
 #include "ui/toolkit/Attributes.h"
 #include "ui/toolkit/RichEdit.h"
 #include "ui/toolkit/Shadow.h"
+#include "ui/toolkit/SystemLook.h"
 
 namespace DuiLib {
 namespace {
@@ -95,6 +96,7 @@ bool CPaintManagerUI::TranslateMessage(const MSG* msg) {
 
 void CPaintManagerUI::Init(HWND hwnd) {
     hwnd_ = hwnd;
+    painted_ = false;
     displayDpi_ = WindowDpi(hwnd);
     dpi_ = DpiScale(LayoutDpi(displayDpi_, SystemLook::Current().TextScale(), initSize_, SIZE{}));
     if (std::find(Managers().begin(), Managers().end(), this) == Managers().end()) Managers().push_back(this);
@@ -134,6 +136,7 @@ void CPaintManagerUI::SetDpi(int dpi, const RECT* placement) {
 void CPaintManagerUI::OnSystemLookChanged() {
     SystemLook::Refresh();
     ApplyScale(nullptr, false);
+    UpdateShadow();
     Invalidate();
 }
 
@@ -451,10 +454,12 @@ void CPaintManagerUI::ApplyWindowShape() {
 }
 
 void CPaintManagerUI::UpdateShadow() {
-    if (!hwnd_ || !shadow_.enabled || shadow_.size <= 0) {
+    // High contrast draws no decoration, and a shadow is one.
+    if (!hwnd_ || !shadow_.enabled || shadow_.size <= 0 || !SystemLook::Current().ShowsDecoration()) {
         shadowWindow_.reset();
         return;
     }
+    if (!painted_) return;
     if (!shadowWindow_) shadowWindow_ = std::make_unique<ShadowWindow>(*this);
     shadowWindow_->Update();
 }
@@ -466,10 +471,15 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     switch (uMsg) {
         case WM_PAINT: {
             UpdateLayout();  // before BeginPaint, so what layout invalidates is painted now
-            PaintScope paint(hwnd_);
-            if (!IsEmptyRect(paint.Area())) Render(paint.Get(), paint.Area());
             static bool painted = false;
+            if (!painted) TraceStartup("first paint laid out");
+            {
+                PaintScope paint(hwnd_);
+                if (!IsEmptyRect(paint.Area())) Render(paint.Get(), paint.Area());
+            }
             if (!std::exchange(painted, true)) TraceStartup("first paint done");
+            // The shadow costs a layered window; it waits until the window itself is on screen.
+            if (!std::exchange(painted_, true)) UpdateShadow();
             return true;
         }
         case WM_PRINTCLIENT: {

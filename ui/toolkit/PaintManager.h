@@ -223,6 +223,7 @@ private:
     RECT sizeBox_{};
     WindowShadow shadow_;
     std::unique_ptr<ShadowWindow> shadowWindow_;
+    bool painted_ = false;  // the shadow comes after the first paint
 
     std::vector<FontEntry> fonts_;
     int defaultFont_ = -1;  // index into fonts_
