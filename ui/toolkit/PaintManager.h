@@ -104,6 +104,8 @@ public:
 
     // Window properties from the layout's Window element, in layout units.
     SIZE GetInitSize() const { return initSize_; }
+    // Sizes the window; an owned window not yet shown (a dialog) is also
+    // placed over its owner, on the owner's monitor (PlaceDialog).
     void SetInitSize(int cx, int cy);
     SIZE GetMinInfo() const { return minInfo_; }
     void SetMinInfo(int cx, int cy) { minInfo_ = {cx, cy}; }
