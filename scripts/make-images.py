@@ -17,8 +17,12 @@ anti-aliased edges. State images sit side by side in one file, one cell each:
 
 Images with text or thin lines also get a double-size twin, name@2x.png,
 drawn from the same shapes at twice the density; the toolkit draws it on
-displays scaled above 100 %. The animations, the shadow and the icons have
-none: the toolkit scales the first two, and the icons carry their sizes.
+displays scaled above 100 %. The animations get one too, name@2x.gif, with
+the same frames and delays, drawn from 150 % on; its frames after the first
+hold only the pixels that change (the rest transparent over the frame
+before), which keeps it a fraction of four times the plain file's size. The
+shadow and the icons have none: the toolkit scales the first, and the icons
+carry their sizes.
 
 It also writes the programs' icons, app/Vantoro.ico and app/dumper.ico, with
 16, 32, 48 and 256 pixel images (the small ones as bitmaps, which every
@@ -32,7 +36,7 @@ import os
 import struct
 import sys
 
-from PIL import Image, ImageDraw, ImageFilter, ImageFont
+from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont
 
 S = 4  # supersampling factor
 D = 1  # density: 2 while drawing the @2x twins (S is then doubled too)
@@ -154,7 +158,25 @@ def save_png(image, relative):
     print(relative, image.size)
 
 
-def save_gif(frames, relative, duration):
+KEEP = 255  # the palette index left free: "as the frame before" in a frame of changes
+
+
+def changes_only(indexed):
+    """Each frame after the first as the pixels that differ from the frame
+    before, the rest KEEP (transparent, laid over the frame before)."""
+    frames = [indexed[0]]
+    for before, now in zip(indexed, indexed[1:]):
+        a = Image.frombytes("L", now.size, before.tobytes())
+        b = Image.frombytes("L", now.size, now.tobytes())
+        changed = ImageChops.difference(a, b).point(lambda v: 255 if v else 0)
+        delta = Image.composite(b, Image.new("L", now.size, KEEP), changed)
+        frame = Image.frombytes("P", now.size, delta.tobytes())
+        frame.putpalette(now.getpalette())
+        frames.append(frame)
+    return frames
+
+
+def save_gif(frames, relative, duration, deltas=False):
     """Writes an endless animation; one shared palette keeps still areas steady."""
     path = os.path.join(ROOT, relative)
     os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -163,10 +185,14 @@ def save_gif(frames, relative, duration):
     sheet = Image.new("RGB", (w, h * len(rgb)))
     for i, f in enumerate(rgb):
         sheet.paste(f, (0, i * h))
-    palette = sheet.quantize(colors=255, method=Image.Quantize.MEDIANCUT)
+    palette = sheet.quantize(colors=KEEP, method=Image.Quantize.MEDIANCUT)
     indexed = [f.quantize(palette=palette, dither=Image.Dither.NONE) for f in rgb]
+    extra = {}
+    if deltas:
+        indexed = changes_only(indexed)
+        extra = dict(transparency=KEEP, disposal=1)
     indexed[0].save(path, save_all=True, append_images=indexed[1:], duration=duration,
-                    loop=0, optimize=False)
+                    loop=0, optimize=False, **extra)
     print(relative, (w, h), len(frames), "frames")
 
 
@@ -848,9 +874,14 @@ def main():
         save_png(draw(), twin_name(relative))
     S, D = S // 2, 1
     save_png(make_shadow(), "common/img/shadow2.png")
-    for name, draw in (("dll", frame_dll), ("ccleaner", frame_cleaner),
-                       ("reinstall", frame_reinstall), ("directx", frame_directx)):
+    animations = (("dll", frame_dll), ("ccleaner", frame_cleaner),
+                  ("reinstall", frame_reinstall), ("directx", frame_directx))
+    for name, draw in animations:
         save_gif([draw(i / FRAMES) for i in range(FRAMES)], "fixer/img1/%s.gif" % name, DELAY)
+    S, D = S * 2, 2
+    for name, draw in animations:
+        save_gif([draw(i / FRAMES) for i in range(FRAMES)], "fixer/img1/%s@2x.gif" % name, DELAY, deltas=True)
+    S, D = S // 2, 1
 
     save_ico([make_icon(n, BAND, DEEP, tick_mark) for n in ICON_SIZES], "app/Vantoro.ico")
     save_ico([make_icon(n, ORANGE, (0xE8, 0x5A, 0x2A), exclamation_mark) for n in ICON_SIZES], "app/dumper.ico")

@@ -4,6 +4,7 @@
 // back. VANTORO_EXPECT_DPI names the prefix's DPI.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -55,6 +56,35 @@ constexpr SIZE kScreen{1280, 1024};
 // The solution page's drop-down with three items 36 units high and its
 // border of a unit, by the scale its window is laid out at.
 int DropDownHeight(int layoutDpi) { return layoutDpi == 96 ? 110 : layoutDpi == 144 ? 166 : 220; }
+
+// The tooltip's maximum width of 400 units, by the scale its window is laid out at.
+int ToolTipWidth(int layoutDpi) {
+    switch (layoutDpi) {
+        case 96: return 400;
+        case 133: return 554;
+        case 144: return 600;
+        case 183: return 763;
+        default: return 800;
+    }
+}
+
+struct ToolTipSearch {
+    HWND owner, found;
+};
+
+BOOL CALLBACK FindToolTip(HWND hwnd, LPARAM p) {
+    auto* s = reinterpret_cast<ToolTipSearch*>(p);
+    wchar_t name[64] = {};
+    GetClassNameW(hwnd, name, 64);
+    if (GetWindow(hwnd, GW_OWNER) == s->owner && lstrcmpiW(name, TOOLTIPS_CLASSW) == 0) s->found = hwnd;
+    return !s->found;
+}
+
+HWND ToolTipOf(HWND window) {
+    ToolTipSearch search{window, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindToolTip, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 SIZE WindowSize(HWND hwnd) {
     RECT rc;
@@ -253,9 +283,21 @@ TEST_F(Scale, EveryWindowFollowsTheDisplayScale) {
             for (const wchar_t* item : {L"2019", L"2020", L"2021"}) combo->AddItem(item);
             manager.UpdateLayout();
         }
-        // What follows the scale besides the layout: the drag area and the drop-down.
+        // What follows the scale besides the layout: the drag area, the
+        // tooltip's width and the drop-down.
+        CControlUI* tipped = nullptr;
+        for (CControlUI* c : Shown(manager))
+            if (!tipped && !c->GetToolTip().empty()) tipped = c;
         auto expectScaledInput = [&] {
             ExpectCaptionEdge(window, manager);
+            if (tipped) {
+                RECT at = tipped->GetPos();
+                SendMessageW(window.GetHWND(), WM_MOUSEMOVE, 0, MAKELPARAM(at.left + 1, at.top + 1));
+                HWND tip = ToolTipOf(window.GetHWND());
+                ASSERT_TRUE(tip) << "hovering " << tipped->GetName().c_str();
+                EXPECT_EQ(SendMessageW(tip, TTM_GETMAXTIPWIDTH, 0, 0), ToolTipWidth(manager.GetDpiScale().Dpi()));
+                SendMessageW(window.GetHWND(), WM_MOUSEMOVE, 0, MAKELPARAM(0, 0));
+            }
             if (!combo) return;
             ASSERT_TRUE(combo->ShowDropDown());
             RECT drop, at = combo->GetPos();
@@ -336,6 +378,44 @@ TEST(ScaleArithmetic, LayoutDpiGrowsWithTheTextAndStopsAtTheWorkArea) {
         EXPECT_EQ(LayoutDpi(c.display, c.text, c.layout, c.work), c.expected)
             << c.display << " dpi, text " << c.text << " %, " << c.layout.cx << "x" << c.layout.cy << " in "
             << c.work.cx << "x" << c.work.cy;
+}
+
+// A dialog opens on the monitor its owner is on, at that monitor's scale,
+// centred over the owner and inside the work area; a hidden owner's dialog
+// is centred on the owner's monitor.
+TEST(ScaleArithmetic, DialogsOpenOnTheirOwnersMonitorAtItsScale) {
+    const std::vector<MonitorArea> monitors = {
+        {{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, 96},
+        {{1920, 0, 4480, 1440}, {1920, 0, 4480, 1400}, 144},
+        {{-1280, 0, 0, 1024}, {-1280, 0, 0, 1024}, 192},
+    };
+    const SIZE box{320, 200}, solution{616, 403}, report{668, 534};
+    struct Case {
+        const char* what;
+        SIZE layout;
+        int text;
+        RECT owner;
+        bool shown;
+        RECT rect;
+        int dpi;
+    };
+    const Case cases[] = {
+        {"on the primary", box, 100, {100, 100, 1020, 660}, true, {400, 280, 720, 480}, 96},
+        {"on the 150 % monitor", box, 100, {2200, 200, 3580, 1040}, true, {2650, 470, 3130, 770}, 144},
+        {"owner across two, centre on the second", box, 100, {1500, 100, 2420, 660}, true, {1920, 230, 2400, 530}, 144},
+        {"hidden owner", box, 100, {1920, 0, 4480, 1400}, false, {2960, 550, 3440, 850}, 144},
+        {"left of the primary at 200 %", box, 100, {-1200, 100, -280, 660}, true, {-1060, 180, -420, 580}, 192},
+        {"owner off every monitor", box, 100, {300, 1200, 700, 1400}, true, {340, 840, 660, 1040}, 96},
+        {"larger text", solution, 150, {100, 100, 1020, 660}, true, {98, 78, 1022, 683}, 144},
+        {"too large for its monitor", report, 100, {-1200, 100, -280, 660}, true, {-1280, 0, -7, 1018}, 183},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DialogPlacement placed = PlaceDialog(c.layout, c.text, c.owner, c.shown, monitors);
+        EXPECT_EQ(placed.dpi, c.dpi);
+        EXPECT_TRUE(EqualRect(&placed.rect, &c.rect)) << placed.rect.left << "," << placed.rect.top << ","
+                                                      << placed.rect.right << "," << placed.rect.bottom;
+    }
 }
 
 // "Make text bigger" at 150 %: the windows grow with their text, every text
@@ -495,11 +575,14 @@ TEST_F(Scale, LandingPageLooksAsItsReference) {
 // Images are decoded when first drawn, once, at the scale they are drawn at:
 // the landing page laid out has decoded nothing but its animation (its shadow
 // waits for the first paint), and drawn it has decoded only what it shows
-// (above 100 % the double-size twins, not the plain files beside them).
+// (above 100 % the double-size twins, not the plain files beside them; the
+// animation's from 150 %, where the page is laid out at 133 DPI on the tests'
+// screen).
 TEST_F(Scale, LandingPageDecodesOnlyWhatItDraws) {
     ASSERT_TRUE(uitest::UseOwnArchive());  // the image cache starts empty
-    const char* size = ExpectedDpi() > 96 ? "@2x.png" : ".png";
-    const std::set<std::string> early = {"img1/dll.gif"};
+    const bool large = ExpectedDpi() > 96;
+    const char* size = large ? "@2x.png" : ".png";
+    const std::set<std::string> early = {large ? "img1/dll@2x.gif" : "img1/dll.gif"};
     std::set<std::string> drawn = early;
     for (std::string file : {"img1/logo", "img/hide", "img/close", "img1/nav_dll", "img1/nav_c", "img1/nav_xt",
                              "img1/nav_directx", "img1/btn1"})

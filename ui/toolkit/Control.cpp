@@ -238,27 +238,31 @@ void CControlUI::PaintBorder(const Canvas& canvas, const RECT& clip) {
 bool CControlUI::DrawImage(const Canvas& canvas, const RECT& clip, const std::optional<ImageDescription>& image,
                            const RECT* area, size_t frame) {
     if (!image || !manager_) return false;
-    ScaledImage best = manager_->GetScaledImage(image->file);
-    std::shared_ptr<const Image> decoded = best.image;
+    return DrawImage(canvas, clip, *image, manager_->GetScaledImage(image->file), area, frame);
+}
+
+bool CControlUI::DrawImage(const Canvas& canvas, const RECT& clip, const ImageDescription& image,
+                           const ScaledImage& chosen, const RECT* area, size_t frame) {
+    const std::shared_ptr<const Image>& decoded = chosen.image;
     if (!decoded || decoded->FrameCount() == 0) return false;
     const DpiScale& dpi = Dpi();
     RECT box = area ? *area : pos_;
     RECT dest = box;
-    if (image->dest) {
-        RECT d = dpi.Scale(*image->dest);
+    if (image.dest) {
+        RECT d = dpi.Scale(*image.dest);
         dest = RECT{box.left + d.left, box.top + d.top, box.left + d.right, box.top + d.bottom};
     }
     // Source and corner are in the plain file's pixels; a double-size file has twice as many.
-    int k = best.density;
+    int k = chosen.density;
     RECT source{0, 0, decoded->width, decoded->height};
-    if (image->source) source = RECT{image->source->left * k, image->source->top * k, image->source->right * k,
-                                     image->source->bottom * k};
-    const RECT& c = image->corner;
+    if (image.source) source = RECT{image.source->left * k, image.source->top * k, image.source->right * k,
+                                    image.source->bottom * k};
+    const RECT& c = image.corner;
     RECT corner{c.left * k, c.top * k, c.right * k, c.bottom * k};
     RECT destCorner = dpi.Scale(c);
     const ImageFrame* f = decoded->Frame(std::min(frame, decoded->FrameCount() - 1));
     if (!f) return false;
-    DuiLib::DrawImage(canvas, *decoded, *f, dest, source, corner, image->fade, IntersectRects(clip, box), &destCorner);
+    DuiLib::DrawImage(canvas, *decoded, *f, dest, source, corner, image.fade, IntersectRects(clip, box), &destCorner);
     return true;
 }
 

@@ -150,6 +150,9 @@ protected:
     // Draws an image description inside `area` (the control's rectangle by default).
     bool DrawImage(const Canvas& canvas, const RECT& clip, const std::optional<ImageDescription>& image,
                    const RECT* area = nullptr, size_t frame = 0);
+    // The same from a file already chosen for the scale (PickImage).
+    bool DrawImage(const Canvas& canvas, const RECT& clip, const ImageDescription& image, const ScaledImage& chosen,
+                   const RECT* area, size_t frame);
     // Draws `text` with the control's text style inside rc minus the text padding.
     void DrawText(const Canvas& canvas, const RECT& clip, std::wstring_view text, const RECT& rc, DWORD color);
     DWORD EffectiveTextColor() const;

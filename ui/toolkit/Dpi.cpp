@@ -18,6 +18,19 @@ GetDpiForWindowFn DpiForWindowFunction() {
     return function;
 }
 
+// Windows 8.1 and later (shcore); looked up for the same reason.
+using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+
+GetDpiForMonitorFn DpiForMonitorFunction() {
+    static const GetDpiForMonitorFn function = [] {
+        HMODULE shcore = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return shcore ? reinterpret_cast<GetDpiForMonitorFn>(
+                            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
+                      : nullptr;
+    }();
+    return function;
+}
+
 int ScreenDpi() {
     HDC screen = GetDC(nullptr);
     int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : DpiScale::kBaseDpi;
@@ -52,6 +65,63 @@ RECT WorkAreaOf(HWND hwnd, const RECT* at) {
     return monitor.rcWork;
 }
 
+namespace {
+
+BOOL CALLBACK AddMonitor(HMONITOR handle, HDC, LPRECT, LPARAM list) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetMonitorInfoW(handle, &info)) return TRUE;
+    MonitorArea area{info.rcMonitor, info.rcWork, ScreenDpi()};
+    UINT x = 0, y = 0;
+    if (GetDpiForMonitorFn function = DpiForMonitorFunction(); function && SUCCEEDED(function(handle, 0, &x, &y)) && x)
+        area.dpi = static_cast<int>(x);
+    auto& out = *reinterpret_cast<std::vector<MonitorArea>*>(list);
+    if (info.dwFlags & MONITORINFOF_PRIMARY) out.insert(out.begin(), area);
+    else out.push_back(area);
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<MonitorArea> Monitors() {
+    std::vector<MonitorArea> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
+namespace {
+
+long long DistanceSquared(POINT p, const RECT& rc) {
+    long long dx = p.x < rc.left ? rc.left - p.x : p.x >= rc.right ? p.x - rc.right + 1 : 0;
+    long long dy = p.y < rc.top ? rc.top - p.y : p.y >= rc.bottom ? p.y - rc.bottom + 1 : 0;
+    return dx * dx + dy * dy;
+}
+
+// Centred over `over`, then moved (and cut, when larger) into `work`.
+RECT CentreWithin(SIZE size, const RECT& over, const RECT& work) {
+    LONG cx = std::min(size.cx, work.right - work.left), cy = std::min(size.cy, work.bottom - work.top);
+    LONG x = over.left + (over.right - over.left - cx) / 2, y = over.top + (over.bottom - over.top - cy) / 2;
+    x = std::clamp(x, work.left, work.right - cx);
+    y = std::clamp(y, work.top, work.bottom - cy);
+    return RECT{x, y, x + cx, y + cy};
+}
+
+}  // namespace
+
+DialogPlacement PlaceDialog(SIZE layout, int textScale, const RECT& owner, bool ownerShown,
+                            const std::vector<MonitorArea>& monitors) {
+    if (monitors.empty()) return {};
+    POINT centre{owner.left + (owner.right - owner.left) / 2, owner.top + (owner.bottom - owner.top) / 2};
+    const MonitorArea* on = &monitors.front();
+    for (const MonitorArea& m : monitors)
+        if (DistanceSquared(centre, m.monitor) < DistanceSquared(centre, on->monitor)) on = &m;
+    SIZE work{on->work.right - on->work.left, on->work.bottom - on->work.top};
+    DialogPlacement placed;
+    placed.dpi = LayoutDpi(on->dpi, textScale, layout, work);
+    placed.rect = CentreWithin(DpiScale(placed.dpi).Scale(layout), ownerShown ? owner : on->work, on->work);
+    return placed;
+}
+
 std::wstring DoubleSizeName(std::wstring_view file) {
     size_t slash = file.find_last_of(L"/\\");
     size_t dot = file.rfind(L'.');
@@ -62,13 +132,15 @@ std::wstring DoubleSizeName(std::wstring_view file) {
     return name;
 }
 
-ScaledImage PickImage(const DpiScale& scale, std::wstring_view file, const ImageLoader& load) {
+ScaledImage PickImage(const DpiScale& scale, std::wstring_view file, const ImageLoader& load, int plainUpTo) {
     std::shared_ptr<const Image> plain = load(std::wstring(file));
-    if (scale.Dpi() <= DpiScale::kBaseDpi || !plain) return ScaledImage{plain, 1};
+    if (scale.Dpi() <= plainUpTo || !plain) return ScaledImage{plain, 1};
     std::shared_ptr<const Image> large = load(DoubleSizeName(file));
-    // Only a true double of the plain image keeps the layout's coordinates right.
+    // Only a true double of the plain image keeps the layout's coordinates
+    // right. An animation plays the chosen file's own frames; counting the
+    // plain one's would open its decoder for nothing.
     if (large && large->width == plain->width * 2 && large->height == plain->height * 2 &&
-        large->FrameCount() == plain->FrameCount())
+        large->Animated() == plain->Animated() && (large->Animated() || large->FrameCount() == plain->FrameCount()))
         return ScaledImage{large, 2};
     return ScaledImage{plain, 1};
 }

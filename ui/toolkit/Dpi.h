@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/toolkit/Image.h"
 
@@ -51,17 +52,41 @@ int LayoutDpi(int displayDpi, int textScale, SIZE layout, SIZE workArea);
 // The work area of the monitor the window (or the rectangle) is on.
 RECT WorkAreaOf(HWND hwnd, const RECT* at = nullptr);
 
+// A monitor as a dialog's placement sees it.
+struct MonitorArea {
+    RECT monitor{};
+    RECT work{};
+    int dpi = DpiScale::kBaseDpi;
+};
+// Every monitor, the primary first.
+std::vector<MonitorArea> Monitors();
+struct DialogPlacement {
+    RECT rect{};
+    int dpi = DpiScale::kBaseDpi;  // the scale it is laid out at
+};
+// Where a dialog of `layout` units opens: on the monitor that holds the
+// centre of `owner` (the nearest when none does), laid out at that
+// monitor's scale (LayoutDpi), centred over the owner when it is shown,
+// else over the work area, and kept inside the work area.
+DialogPlacement PlaceDialog(SIZE layout, int textScale, const RECT& owner, bool ownerShown,
+                            const std::vector<MonitorArea>& monitors);
+
 // An image file chosen for a scale: a drawn-at-double-size variant
-// ("img/logo@2x.png" beside "img/logo.png") where the scale is above 100 %
-// and the archive has one, else the file itself. Layout coordinates of the
-// image (source, corner) are multiplied by density to address its pixels.
+// ("img/logo@2x.png" beside "img/logo.png") where the scale is above
+// plainUpTo (100 % for still images) and the archive has one, else the file
+// itself. Layout coordinates of the image (source, corner) are multiplied by
+// density to address its pixels. Only the chosen file is decoded.
 struct ScaledImage {
     std::shared_ptr<const Image> image;
     int density = 1;
 };
+// Animations keep the plain file up to 125 %: there a twin's frames cost
+// four times the memory for little sharpness.
+constexpr int kAnimationPlainUpToDpi = 120;
 // "img/logo.png" -> "img/logo@2x.png".
 std::wstring DoubleSizeName(std::wstring_view file);
 using ImageLoader = std::function<std::shared_ptr<const Image>(const std::wstring&)>;
-ScaledImage PickImage(const DpiScale& scale, std::wstring_view file, const ImageLoader& load);
+ScaledImage PickImage(const DpiScale& scale, std::wstring_view file, const ImageLoader& load,
+                      int plainUpTo = DpiScale::kBaseDpi);
 
 }  // namespace DuiLib

@@ -12,7 +12,7 @@ CGifAnimUI::~CGifAnimUI() {
     if (manager_) manager_->KillTimer(this, kFrameTimer);
 }
 
-size_t CGifAnimUI::GetFrameCount() const { return image_ ? image_->FrameCount() : 0; }
+size_t CGifAnimUI::GetFrameCount() const { return image_.image ? image_.image->FrameCount() : 0; }
 
 void CGifAnimUI::SetBkImage(std::wstring_view description) {
     if (manager_) manager_->KillTimer(this, kFrameTimer);
@@ -22,17 +22,26 @@ void CGifAnimUI::SetBkImage(std::wstring_view description) {
 }
 
 void CGifAnimUI::Load() {
-    image_.reset();
+    image_ = ScaledImage{};
+    chosenAt_ = 0;
     frame_ = 0;
     if (!manager_ || !bkImageDesc_) return;
-    image_ = manager_->GetImage(bkImageDesc_->file);
+    Choose();
     if (autoPlay_) PlayGif();
     Invalidate();
 }
 
+void CGifAnimUI::Choose() {
+    if (!manager_ || !bkImageDesc_ || Dpi().Dpi() == chosenAt_) return;
+    chosenAt_ = Dpi().Dpi();
+    image_ = manager_->GetScaledImage(bkImageDesc_->file, kAnimationPlainUpToDpi);
+    // The twin has the same frames; the position carries over.
+    if (size_t count = GetFrameCount()) frame_ %= count;
+}
+
 void CGifAnimUI::ScheduleNext() {
-    if (!manager_ || !image_ || image_->FrameCount() < 2 || !playing_) return;
-    manager_->SetTimer(this, kFrameTimer, std::max<UINT>(image_->Delay(frame_), 20));
+    if (!manager_ || GetFrameCount() < 2 || !playing_) return;
+    manager_->SetTimer(this, kFrameTimer, std::max<UINT>(image_.image->Delay(frame_), 20));
 }
 
 void CGifAnimUI::PlayGif() {
@@ -62,8 +71,8 @@ void CGifAnimUI::DoInit() { Load(); }
 
 void CGifAnimUI::DoEvent(TEventUI& event) {
     if (event.Type == UIEVENT_TIMER && event.wParam == kFrameTimer) {
-        if (!image_ || image_->FrameCount() == 0) return;
-        frame_ = (frame_ + 1) % image_->FrameCount();
+        if (GetFrameCount() == 0) return;
+        frame_ = (frame_ + 1) % GetFrameCount();
         Invalidate();
         ScheduleNext();
         return;
@@ -72,8 +81,9 @@ void CGifAnimUI::DoEvent(TEventUI& event) {
 }
 
 void CGifAnimUI::PaintBkImage(const Canvas& canvas, const RECT& clip) {
-    if (!image_ || !bkImageDesc_) return;
-    CControlUI::DrawImage(canvas, clip, bkImageDesc_, nullptr, frame_);
+    Choose();
+    if (!image_.image || !bkImageDesc_) return;
+    CControlUI::DrawImage(canvas, clip, *bkImageDesc_, image_, nullptr, frame_);
 }
 
 void CGifAnimUI::SetAttribute(std::wstring_view name, std::wstring_view value) {

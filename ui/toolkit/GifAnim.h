@@ -1,5 +1,7 @@
 // An animated GIF that plays on its own ("autoplay", on by default) with
-// each frame's own delay. SetBkImage loads another animation.
+// each frame's own delay. SetBkImage loads another animation. Above 125 %
+// it plays the double-size twin (name@2x.gif) where there is one, chosen
+// again when the window's scale changes; only the file played is decoded.
 #pragma once
 #include <memory>
 
@@ -31,9 +33,12 @@ protected:
 
 private:
     void Load();
+    // Picks the file for the window's scale when that scale is new.
+    void Choose();
     void ScheduleNext();
 
-    std::shared_ptr<const Image> image_;
+    ScaledImage image_;
+    int chosenAt_ = 0;  // the DPI image_ was picked for
     size_t frame_ = 0;
     bool autoPlay_ = true;
     bool playing_ = false;

@@ -38,6 +38,8 @@ public:
     const ImageFrame* Frame(size_t index) const;
     // Pixels have been decoded (or the decoder opened) at least once.
     bool Decoded() const { return decoded_; }
+    // A GIF: frames decoded one at a time, in turn.
+    bool Animated() const { return animated_; }
 
 private:
     friend std::shared_ptr<Image> DecodeImage(const void* data, size_t size);

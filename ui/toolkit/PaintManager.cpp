@@ -121,8 +121,8 @@ std::shared_ptr<const Image> CPaintManagerUI::GetImage(std::wstring_view file) c
     return Resources::LoadImage(skinFolder_, file);
 }
 
-ScaledImage CPaintManagerUI::GetScaledImage(std::wstring_view file) const {
-    return PickImage(dpi_, file, [this](const std::wstring& name) { return GetImage(name); });
+ScaledImage CPaintManagerUI::GetScaledImage(std::wstring_view file, int plainUpTo) const {
+    return PickImage(dpi_, file, [this](const std::wstring& name) { return GetImage(name); }, plainUpTo);
 }
 
 void CPaintManagerUI::SetDpi(int dpi, const RECT* placement) {
@@ -221,6 +221,21 @@ void CPaintManagerUI::SendNotify(TNotifyUI& msg) {
 void CPaintManagerUI::SetInitSize(int cx, int cy) {
     initSize_ = SIZE{cx, cy};
     if (!hwnd_ || cx <= 0 || cy <= 0 || (GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD)) return;
+    HWND owner = GetWindow(hwnd_, GW_OWNER);
+    if (owner && !IsWindowVisible(hwnd_)) {
+        // A dialog opens over its owner, on its monitor, at that monitor's scale.
+        bool shown = IsWindowVisible(owner) && !IsIconic(owner);
+        RECT over{};
+        if (shown) GetWindowRect(owner, &over);
+        else over = WorkAreaOf(owner);
+        DialogPlacement placed = PlaceDialog(initSize_, SystemLook::Current().TextScale(), over, shown, Monitors());
+        if (!IsEmptyRect(placed.rect)) {
+            dpi_ = DpiScale(placed.dpi);
+            SetWindowPos(hwnd_, nullptr, placed.rect.left, placed.rect.top, placed.rect.right - placed.rect.left,
+                         placed.rect.bottom - placed.rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            return;
+        }
+    }
     // The scale's bound by the work area needs the size.
     dpi_ = DpiScale(LayoutDpi(displayDpi_, SystemLook::Current().TextScale(), initSize_, SizeOf(WorkAreaOf(hwnd_))));
     RECT rc;

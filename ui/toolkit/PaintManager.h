@@ -73,7 +73,7 @@ public:
     bool LoadResourceFile(std::wstring_view file, std::string& out) const;
     std::shared_ptr<const Image> GetImage(std::wstring_view file) const;
     // The image to draw at this window's scale (a double-size file where there is one).
-    ScaledImage GetScaledImage(std::wstring_view file) const;
+    ScaledImage GetScaledImage(std::wstring_view file, int plainUpTo = DpiScale::kBaseDpi) const;
 
     // The window's scale: every layout value is multiplied by it. The
     // display's, grown by the system's text scale and bounded by the work
@@ -104,6 +104,8 @@ public:
 
     // Window properties from the layout's Window element, in layout units.
     SIZE GetInitSize() const { return initSize_; }
+    // Sizes the window; an owned window not yet shown (a dialog) is also
+    // placed over its owner, on the owner's monitor (PlaceDialog).
     void SetInitSize(int cx, int cy);
     SIZE GetMinInfo() const { return minInfo_; }
     void SetMinInfo(int cx, int cy) { minInfo_ = {cx, cy}; }
