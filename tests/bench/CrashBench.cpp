@@ -20,80 +20,17 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/DebugOutput.h"
+
 namespace {
 
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return double(now.QuadPart) / double(frequency.QuadPart);
-}
+using test::DebugOutputMonitor;
+using test::Seconds;
 
 // Dumper's marks, in the order the analysis writes them; each phase ends at its mark.
 const char* const kMarks[] = {"dumper: analysis started", "dumper: symbols ready", "dumper: trace written",
                               "dumper: minidump written", "dumper: archive packed", "dumper: process ended"};
 constexpr size_t kMarkCount = std::size(kMarks);
-
-// When each "trace: " line reached the shared buffer of debug-output
-// monitors, from whichever process: one Dumper runs at a time.
-class MarkMonitor {
-public:
-    ~MarkMonitor() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-        if (view_) UnmapViewOfFile(view_);
-        for (HANDLE h : {mutex_, bufferReady_, dataReady_, mapping_})
-            if (h) CloseHandle(h);
-    }
-    bool Start() {
-        mutex_ = CreateMutexW(nullptr, FALSE, L"DBWinMutex");
-        bufferReady_ = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY");
-        dataReady_ = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
-        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER");
-        if (!mutex_ || !bufferReady_ || !dataReady_ || !mapping_) return false;
-        view_ = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 4096);
-        if (!view_) return false;
-        thread_ = std::thread([this] { Run(); });
-        return true;
-    }
-    void Clear() {
-        std::lock_guard lock(lock_);
-        seen_.clear();
-    }
-    // When the mark was seen, or 0.
-    double SeenAt(const char* mark) {
-        std::lock_guard lock(lock_);
-        auto found = seen_.find(mark);
-        return found == seen_.end() ? 0 : found->second;
-    }
-
-private:
-    void Run() {
-        SetEvent(bufferReady_);
-        while (!stop_) {
-            if (WaitForSingleObject(dataReady_, 50) != WAIT_OBJECT_0) continue;
-            double now = Now();
-            const char* text = static_cast<const char*>(view_) + sizeof(DWORD);
-            std::string line(text, strnlen(text, 4096 - sizeof(DWORD)));
-            if (line.rfind("trace: ", 0) == 0) {
-                std::lock_guard lock(lock_);
-                seen_.emplace(line.substr(7, line.find_last_not_of("\r\n") - 6), now);
-            }
-            SetEvent(bufferReady_);
-        }
-    }
-
-    HANDLE mutex_ = nullptr, bufferReady_ = nullptr, dataReady_ = nullptr, mapping_ = nullptr;
-    void* view_ = nullptr;
-    std::atomic<bool> stop_{false};
-    std::mutex lock_;
-    std::map<std::string, double> seen_;
-    std::thread thread_;
-};
 
 unsigned long long ReadNumbers(const std::wstring& path, unsigned long long* second = nullptr) {
     unsigned long long first = 0, other = 0;
@@ -135,16 +72,17 @@ struct Round {
     bool ok = false;
 };
 
-double Seconds(unsigned long long from, unsigned long long to) { return to >= from ? (to - from) / 1e7 : -1; }
+double Between(unsigned long long from, unsigned long long to) { return to >= from ? (to - from) / 1e7 : -1; }
 
 // The phases from the marks; false when one is missing.
-bool Split(MarkMonitor& monitor, double dumperStartedAgo, Round& round) {
-    double previous = Now() - dumperStartedAgo;
+bool Split(DebugOutputMonitor& monitor, double dumperStartedAgo, Round& round) {
+    double previous = Seconds() - dumperStartedAgo;
+    auto trace = monitor.Trace();
     for (size_t i = 0; i < kMarkCount; ++i) {
-        double at = monitor.SeenAt(kMarks[i]);
-        if (!at) return false;
-        round.phase[i] = at - previous;
-        previous = at;
+        auto at = trace.find(kMarks[i]);
+        if (at == trace.end()) return false;
+        round.phase[i] = at->second - previous;
+        previous = at->second;
     }
     return true;
 }
@@ -155,7 +93,7 @@ unsigned long long FileTimeNow() {
     return (unsigned long long)now.dwHighDateTime << 32 | now.dwLowDateTime;
 }
 
-Round CrashOnce(MarkMonitor& monitor, const std::wstring& bin, const wchar_t* crasher, const std::wstring& sevenZa,
+Round CrashOnce(DebugOutputMonitor& monitor, const std::wstring& bin, const wchar_t* crasher, const std::wstring& sevenZa,
                 const std::wstring& folder, const wchar_t* kind) {
     RemoveFolder(folder);
     CreateDirectoryW(folder.c_str(), nullptr);
@@ -169,7 +107,7 @@ Round CrashOnce(MarkMonitor& monitor, const std::wstring& bin, const wchar_t* cr
     SetEnvironmentVariableW(L"VANTORO_CRASH_CLOCK", clock.c_str());
     SetEnvironmentVariableW(L"VANTORO_CRASH_TIMES", times.c_str());
     SetEnvironmentVariableW(L"VANTORO_STARTUP_TRACE", L"1");
-    monitor.Clear();
+    monitor.Watch(0);  // Dumper is the crashed program's child: one runs at a time
     std::wstring line = L"\"" + program + L"\" " + kind;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -184,13 +122,13 @@ Round CrashOnce(MarkMonitor& monitor, const std::wstring& bin, const wchar_t* cr
     for (int i = 0; i < 600 && !(started = ReadNumbers(times, &done)); ++i) Sleep(50);
     unsigned long long crashed = ReadNumbers(clock), written = 0;
     if (!crashed || !started || !FindArchive(folder, &written, &round.archiveBytes)) return round;
-    if (!Split(monitor, Seconds(started, FileTimeNow()), round)) {
+    if (!Split(monitor, Between(started, FileTimeNow()), round)) {
         printf("  no marks from Dumper: is it a test build?\n");
         return round;
     }
-    round.toDumper = Seconds(crashed, started);
-    round.toArchive = Seconds(crashed, written);
-    round.toMessage = Seconds(crashed, done);
+    round.toDumper = Between(crashed, started);
+    round.toArchive = Between(crashed, written);
+    round.toMessage = Between(crashed, done);
     round.ok = true;
     return round;
 }
@@ -210,7 +148,7 @@ void PrintSplit(const char* lead, double toDumper, const double* phase, double t
     printf(", to the message %.3f s\n", toMessage);
 }
 
-bool Measure(MarkMonitor& monitor, const std::wstring& bin, const wchar_t* crasher, const std::wstring& sevenZa,
+bool Measure(DebugOutputMonitor& monitor, const std::wstring& bin, const wchar_t* crasher, const std::wstring& sevenZa,
              const std::wstring& work, const wchar_t* kind, const char* what, double goal, int rounds) {
     std::vector<double> toDumper, toArchive, toMessage, phases[kMarkCount];
     unsigned long long archiveBytes = 0;
@@ -247,7 +185,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     int rounds = argc > 4 ? std::max(1, _wtoi(argv[4])) : 5;
     CreateDirectoryW(argv[3], nullptr);
-    MarkMonitor monitor;
+    DebugOutputMonitor monitor;
     if (!monitor.Start()) {
         fprintf(stderr, "cannot read the debugger output\n");
         return 1;

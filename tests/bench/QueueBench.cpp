@@ -15,20 +15,12 @@
 #include "net/http/Session.h"
 #include "platform/File.h"
 #include "platform/Text.h"
+#include "tests/support/DebugOutput.h"
 #include "tests/support/MessageSink.h"
 
 namespace {
 
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return double(now.QuadPart) / double(frequency.QuadPart);
-}
+using test::Seconds;
 
 // User plus kernel time of a process so far.
 double CpuSeconds(HANDLE process) {

@@ -24,97 +24,14 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/DebugOutput.h"
 #include "tests/support/Program.h"
 #include "ui/toolkit/GdiHandles.h"
 
 namespace {
 
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return double(now.QuadPart) / double(frequency.QuadPart);
-}
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const {
-        if (handle) CloseHandle(handle);
-    }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
-
-// Receives every process's OutputDebugString text through the shared buffer
-// that debug-output monitors use, and notes when each of its marks first
-// reached it from the watched process.
-class DebugOutputMonitor {
-public:
-    explicit DebugOutputMonitor(std::vector<std::string> marks) : marks_(std::move(marks)), seenAt_(marks_.size()) {}
-    ~DebugOutputMonitor() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-    }
-
-    bool Start() {
-        mutex_.reset(CreateMutexW(nullptr, FALSE, L"DBWinMutex"));
-        bufferReady_.reset(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY"));
-        dataReady_.reset(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY"));
-        mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER"));
-        if (!mutex_ || !bufferReady_ || !dataReady_ || !mapping_) return false;
-        view_ = MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 4096);
-        if (!view_) return false;
-        thread_ = std::thread([this] { Run(); });
-        return true;
-    }
-    void Watch(DWORD processId) {
-        for (auto& seen : seenAt_) seen = 0;
-        std::lock_guard lock(traceMutex_);
-        trace_.clear();
-        processId_ = processId;
-    }
-    // When mark i was seen, or 0.
-    double SeenAt(size_t i) const { return seenAt_[i]; }
-    // Each "trace: " line of the watched process, when it was first seen.
-    std::map<std::string, double> Trace() const {
-        std::lock_guard lock(traceMutex_);
-        return trace_;
-    }
-
-private:
-    void Run() {
-        SetEvent(bufferReady_.get());
-        while (!stop_) {
-            if (WaitForSingleObject(dataReady_.get(), 50) != WAIT_OBJECT_0) continue;
-            double now = Seconds();
-            const auto* buffer = static_cast<const char*>(view_);
-            DWORD sender;
-            std::memcpy(&sender, buffer, sizeof sender);
-            std::string text(buffer + sizeof sender, strnlen(buffer + sizeof sender, 4096 - sizeof sender));
-            for (size_t i = 0; sender == processId_ && i < marks_.size(); ++i)
-                if (!seenAt_[i] && text.find(marks_[i]) != std::string::npos) seenAt_[i] = now;
-            if (sender == processId_ && text.rfind("trace: ", 0) == 0) {
-                std::string label = text.substr(7, text.find_last_not_of("\r\n") - 6);
-                std::lock_guard lock(traceMutex_);
-                trace_.emplace(label, now);
-            }
-            SetEvent(bufferReady_.get());
-        }
-        UnmapViewOfFile(view_);
-    }
-
-    std::vector<std::string> marks_;
-    std::vector<std::atomic<double>> seenAt_;
-    std::atomic<DWORD> processId_{0};
-    std::atomic<bool> stop_{false};
-    mutable std::mutex traceMutex_;
-    std::map<std::string, double> trace_;
-    Handle mutex_, bufferReady_, dataReady_, mapping_;
-    void* view_ = nullptr;
-    std::thread thread_;
-};
+using test::DebugOutputMonitor;
+using test::Seconds;
 
 // The marks, in the order the program writes them.
 enum Mark { kInitialised, kConfigured, kMarkCount };
