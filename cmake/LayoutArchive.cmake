@@ -7,10 +7,13 @@
 # The folders' files are merged in the order given, each at its path relative
 # to its folder, so a later folder's file replaces an earlier one of the same
 # name. Files whose name starts with "." are left out. Entries go in sorted
-# order with one fixed time (zip keeps local time, hence TZ=UTC), so the same
-# files give the same archive. The zip is packed at
+# order with one fixed time and nothing else from the disk (cmake/pack-zip.py),
+# so the same files give the same archive. The zip is packed at
 # build time and repacked whenever one of the files changes; a file added or
 # removed is picked up by the next build (the folder is globbed again).
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(_vantoro_pack_zip "${CMAKE_CURRENT_LIST_DIR}/pack-zip.py")
+
 function(vantoro_layout_archive target)
   if(NOT ARGN)
     message(FATAL_ERROR "vantoro_layout_archive(${target}): no folders given")
@@ -47,9 +50,8 @@ function(vantoro_layout_archive target)
     COMMAND "${CMAKE_COMMAND}" -E rm -rf "${stage}"
     ${copies}
     COMMAND "${CMAKE_COMMAND}" -E rm -f "${zip}"
-    COMMAND "${CMAKE_COMMAND}" -E chdir "${stage}" "${CMAKE_COMMAND}" -E env TZ=UTC
-      "${CMAKE_COMMAND}" -E tar cf "${zip}" --format=zip "--mtime=2000-01-01 00:00:00 UTC" ${names}
-    DEPENDS ${sources}
+    COMMAND "${CMAKE_COMMAND}" -E chdir "${stage}" "${Python3_EXECUTABLE}" "${_vantoro_pack_zip}" "${zip}" ${names}
+    DEPENDS ${sources} "${_vantoro_pack_zip}"
     COMMENT "Packing the layout archive of ${target}"
     VERBATIM)
 

@@ -4,7 +4,10 @@
 ; entry of the version that was there. Exit codes: 0 done, 3 a file could not
 ; be written or removed, 4 the folder holds another program's files, 5 a newer
 ; version is installed, 6 Windows older than 7, 7 the running program was not
-; closed. Silent switch: /NoDesktopShortcut.
+; closed. Silent switch: /NoDesktopShortcut. The uninstaller's exit code (0, 2
+; not our folder, 3, 7) is that of the copy it starts from %TEMP% with
+; _?=<folder>: uninstall.exe itself returns 0 once the copy runs, so a caller
+; that needs the code runs a copy that way.
 ; Built by the `installer` target (installer/CMakeLists.txt), which defines
 ; VERSION, STAGE (the staged files), ICON, OUTFILE, ARCH (x86 or x64) and
 ; SIGN (scripts/sign.sh).

@@ -81,7 +81,10 @@ build_release() {  # arch build out
   deps=$(scripts/build-deps.sh "$arch" | tail -n1)
   local launcher=()
   if command -v ccache >/dev/null && [ -z "${CCACHE_DISABLE:-}" ]; then
-    export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$root")}
+    # No base folder: with one, ccache hands the compiler relative paths, which
+    # land in the debug information (and the build id) as ../../core/…, where
+    # the file prefix maps give ./core/… to a build without ccache.
+    export CCACHE_BASEDIR=
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi
   cmake -S . -B "$build" -G Ninja \

@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """The setup program's life cycle in a fresh Wine prefix of its own, checked
 from outside: the setup program made as the build makes it and signed with a
-certificate made here, a foreign folder refused, its silent install (every
-program and the uninstaller it writes signed), a renamed setup run over it as
-an upgrade (first failing on a locked file, then asked for another folder),
-Vantoro.exe started from the shortcut against the reference service, the
-installed (stripped) program crashed and its report resolved on the support
-pages of a service holding that build's symbol store (and noted as missing
-by one whose store lacks it), and the silent uninstall while it runs. The steps build on each other and run in order."""
+certificate made here, a foreign folder and an older Windows refused, its
+silent install (every program and the uninstaller it writes signed), a renamed
+setup run over it, first as a downgrade (refused), then as an upgrade (first
+failing on a locked file, then asked for another folder), Vantoro.exe started
+from the shortcut against the reference service, the installed (stripped)
+program crashed and its report resolved on the support pages of a service
+holding that build's symbol store (and noted as missing by one whose store
+lacks it), and the silent uninstall while it runs (first stopped by a locked
+file). The steps build on each other and run in order."""
 import hashlib
 import json
 import os
@@ -323,6 +325,20 @@ class SetupLifeCycle(unittest.TestCase):
         self.assertEqual(found, theirs)
         self.assertIsNone(machine_key(UNINSTALL_KEY))
 
+    def test_0_older_windows_is_refused(self):
+        def windows_version(*version):
+            return subprocess.run(["wine", "winecfg", "-v", *version], env=ENV, capture_output=True, text=True,
+                                  check=True, timeout=120).stdout.strip()
+        usual = windows_version()
+        windows_version("vista")
+        try:
+            self.assertEqual(run_setup(SETUP, "/S"), 6)
+        finally:
+            windows_version(usual)
+            wait_for_prefix()
+        self.assertFalse(os.path.exists(PROGRAM_DIR))
+        self.assertIsNone(machine_key(UNINSTALL_KEY))
+
     def test_1_silent_install(self):
         self.assertEqual(run_setup(SETUP, "/S"), 0)
 
@@ -363,10 +379,18 @@ class SetupLifeCycle(unittest.TestCase):
             f.write(kept)
         renamed = os.path.join(os.path.dirname(PREFIX), RENAMED + ".exe")
         shutil.copy(SETUP, renamed)
-        # As if an older version were installed: a failed upgrade must leave its entry.
         view = ["/reg:64"] if os.environ["VANTORO_ARCH"] == "x64" else []  # the setup's own view
-        subprocess.run(["wine", "reg", "add", "HKLM\\" + UNINSTALL_KEY, "/v", "DisplayVersion", "/d", "0.9", "/f",
-                        *view], env=ENV, check=True, capture_output=True)
+
+        def installed_version(version):
+            subprocess.run(["wine", "reg", "add", "HKLM\\" + UNINSTALL_KEY, "/v", "DisplayVersion", "/d", version,
+                            "/f", *view], env=ENV, check=True, capture_output=True)
+        # A newer version installed: a silent setup leaves it as it is.
+        installed_version("9.0")
+        self.assertEqual(run_setup(renamed, "/S"), 5)
+        self.assertEqual(machine_key(UNINSTALL_KEY)["DisplayVersion"], "9.0")
+        self.assertEqual(machine_key(PRODUCT_KEY), {"ExeFile": f"Vantoro-Setup-{VERSION}"})
+        # As if an older version were installed: a failed upgrade must leave its entry.
+        installed_version("0.9")
         # Another program with a window of Fixer's class, from an exe of the same name elsewhere.
         other = os.path.join(DRIVE_C, "Other", "Vantoro.exe")
         os.makedirs(os.path.dirname(other))
@@ -446,6 +470,26 @@ class SetupLifeCycle(unittest.TestCase):
         self.assertTrue(wait_for_ping(self.fixer, pings), "Vantoro.exe did not start again")
 
     def test_5_silent_uninstall_closes_program_and_leaves_downloads(self):
+        self.assertIsNotNone(self.fixer, "Vantoro.exe was not started")
+        self.assertIsNone(self.fixer.poll(), "Vantoro.exe is not running")
+        entry = machine_key(UNINSTALL_KEY)
+        # A file held open stops it with its entry and the files not yet removed,
+        # for a retry. Run as uninstall.exe runs its copy, whose exit code is the
+        # uninstall's: the folder unquoted after _?=, which Wine quotes when it
+        # is one argument with a space.
+        copy = os.path.join(WORK, "uninstall-copy.exe")
+        shutil.copy(os.path.join(PROGRAM_DIR, "uninstall.exe"), copy)
+        with Helper(HELPER, "lock", r"C:\Program Files\Vantoro\dumper.exe"):
+            self.assertEqual(run_setup(copy, "/S", *r"_?=C:\Program Files\Vantoro".split(" "), settle=False), 3)
+        wait_for_prefix()
+        # Closed, not killed: it exits 0 once its window has closed.
+        self.assertEqual(self.fixer.wait(timeout=10), 0)
+        ours = set(PROGRAMS + NOTICES + ["uninstall.exe"])
+        self.assertEqual(ours & set(os.listdir(PROGRAM_DIR)), ours - {"Vantoro.exe"})
+        self.assertEqual(machine_key(UNINSTALL_KEY), entry)
+        for link in SHORTCUTS:
+            self.assertTrue(os.path.exists(link), link)
+
         download = os.path.join(SAVE_DIR, "下载的工具.exe")
         os.makedirs(SAVE_DIR, exist_ok=True)
         with open(download, "wb") as f:
@@ -457,15 +501,11 @@ class SetupLifeCycle(unittest.TestCase):
         theirs = "backup-2024-01-02-03-04.7z"
         with open(os.path.join(PROGRAM_DIR, theirs), "wb") as f:
             f.write(b"7z backup")
-        self.assertIsNotNone(self.fixer, "Vantoro.exe was not started")
-        self.assertIsNone(self.fixer.poll(), "Vantoro.exe is not running")
 
         command = machine_key(UNINSTALL_KEY)["QuietUninstallString"]
         uninstaller, arguments = command[1:].split('" ')
         self.assertEqual(run_setup(uninstaller, *arguments.split()), 0)
 
-        # Closed, not killed: it exits 0 once its window has closed.
-        self.assertEqual(self.fixer.wait(timeout=10), 0)
         self.assertEqual(os.listdir(PROGRAM_DIR), [theirs])
         for link in SHORTCUTS:
             self.assertFalse(os.path.exists(link), link)
